@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Sets up the machine and runs every test: a warning-free build with its tests,
+# the same tests under AddressSanitizer + UndefinedBehaviorSanitizer, the
+# threaded tests under ThreadSanitizer, and a short run of every fuzz target.
+#   --quick       only the plain build and its tests
+#   --fuzz-secs N seconds per fuzz target (default 20)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+quick=0
+fuzz_secs=20
+while (($#)); do
+    case $1 in
+        --quick) quick=1 ;;
+        --fuzz-secs) fuzz_secs=$2; shift ;;
+        *) echo "unknown option $1" >&2; exit 2 ;;
+    esac
+    shift
+done
+
+scripts/setup-deps.sh
+start=$(date +%s)
+stage() { echo; echo "=== $* ($(($(date +%s) - start)) s)"; }
+# ctest prints its own summary line; keep the output readable in CI logs.
+run_ctest() { (cd "$1" && shift && ctest --output-on-failure --timeout 600 -j2 "$@"); }
+
+stage "plain build (-Wall -Wextra -Werror)"
+scripts/build.sh build/ci
+run_ctest build/ci
+
+if ((quick)); then exit 0; fi
+
+stage "AddressSanitizer + UndefinedBehaviorSanitizer"
+scripts/build.sh build/ci-asan -DKYTO_SANITIZE=address,undefined -DKYTO_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    run_ctest build/ci-asan
+
+stage "ThreadSanitizer (threaded tests)"
+scripts/build.sh build/ci-tsan -DKYTO_SANITIZE=thread -DKYTO_BENCH=OFF -DKYTO_GUI=OFF -DCMAKE_BUILD_TYPE=Debug
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest build/ci-tsan -L threaded
+
+stage "fuzz targets (${fuzz_secs} s each)"
+scripts/build.sh build/ci-fuzz -DKYTO_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+shopt -s nullglob
+fuzzers=(build/ci-fuzz/bin/fuzz_*)
+for f in "${fuzzers[@]}"; do
+    name=$(basename "$f")
+    corpus=build/ci-fuzz/corpus/$name
+    mkdir -p "$corpus"
+    seeds=()
+    [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
+    echo "--- $name"
+    "$f" -max_total_time="$fuzz_secs" -rss_limit_mb=2048 -print_final_stats=0 "$corpus" "${seeds[@]}" \
+        >"build/ci-fuzz/$name.log" 2>&1 || { tail -50 "build/ci-fuzz/$name.log"; exit 1; }
+    grep -E "^(#[0-9]+\s+DONE|Done)" "build/ci-fuzz/$name.log" | tail -1 || true
+done
+echo "fuzz: ${#fuzzers[@]} targets ran ${fuzz_secs} s each without a finding"
+stage "all done"
