@@ -1,0 +1,62 @@
+#include "display/image/ImageData.h"
+
+int BytesPerPixel(std::uint32_t format) {
+    switch (format) {
+        case kFormatGrey8:
+        case 0x21C03044:
+        case 0x81000004:
+        case 0x81C03044:
+            return 1;
+        case kFormatRgb565:
+        case 0x4D051555:
+            return 2;
+        case kFormatRgb24:
+            return 3;
+        case kFormatRgb32:
+            return 4;
+        default:
+            return 0;
+    }
+}
+
+int CImageData::RowBytes(int width, std::uint32_t format, bool packed) {
+    const int bpp = BytesPerPixel(format);
+    if (width <= 0 || bpp == 0) {
+        return 0;
+    }
+    const int raw = width * bpp;
+    return packed ? raw : (raw + 3) / 4 * 4;
+}
+
+std::size_t CImageData::ByteSize(int width, int height, std::uint32_t format, bool packed) {
+    if (height <= 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(RowBytes(width, format, packed)) *
+           static_cast<std::size_t>(height);
+}
+
+bool CImageData::Init(int width, int height, std::uint32_t format, bool packed) {
+    if (initialised_ && width == width_ && height == height_ && format == format_ &&
+        packed == packed_) {
+        return false;
+    }
+    width_ = width;
+    height_ = height;
+    format_ = format;
+    packed_ = packed;
+    initialised_ = true;
+    rowBytes_ = RowBytes(width, format, packed);
+    pixels_.assign(ByteSize(width, height, format, packed), 0);
+    return true;
+}
+
+IMGCONVINFO CImageData::Info() {
+    IMGCONVINFO info;
+    info.plane[0] = pixels_.empty() ? nullptr : pixels_.data();
+    info.rowBytes[0] = rowBytes_;
+    info.width = width_;
+    info.height = height_;
+    info.format = format_;
+    return info;
+}
