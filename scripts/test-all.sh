@@ -22,13 +22,26 @@ scripts/setup-deps.sh
 start=$(date +%s)
 stage() { echo; echo "=== $* ($(($(date +%s) - start)) s)"; }
 # ctest prints its own summary line; keep the output readable in CI logs.
-run_ctest() { (cd "$1" && shift && ctest --output-on-failure --timeout 600 -j2 "$@"); }
+summary=$(mktemp)
+run_ctest() {
+    local dir=$1; shift
+    local rc=0
+    (cd "$dir" && ctest --output-on-failure --timeout 600 -j2 "$@") >"$dir/ctest.log" 2>&1 || rc=$?
+    cat "$dir/ctest.log"
+    grep -E "tests passed, [0-9]+ tests? failed out of" "$dir/ctest.log" | tail -1 >>"$summary" || true
+    return "$rc"
+}
+# One closing line over every stage: "N passed, N failed".
+finish() {
+    awk '{ for (i = 1; i <= NF; i++) if ($i == "out") { total += $(i + 2); failed += $(i - 3) } }
+         END { printf "tests: %d passed, %d failed\n", total - failed, failed }' "$summary"
+}
 
 stage "plain build (-Wall -Wextra -Werror)"
 scripts/build.sh build/ci
 run_ctest build/ci
 
-if ((quick)); then exit 0; fi
+if ((quick)); then finish; exit 0; fi
 
 stage "AddressSanitizer + UndefinedBehaviorSanitizer"
 scripts/build.sh build/ci-asan -DKYTO_SANITIZE=address,undefined -DKYTO_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
@@ -56,3 +69,4 @@ for f in "${fuzzers[@]}"; do
 done
 echo "fuzz: ${#fuzzers[@]} targets ran ${fuzz_secs} s each without a finding"
 stage "all done"
+finish
