@@ -224,7 +224,7 @@ void ToFrameResult(const RawDetectResult& raw, CFrameResult& result) {
 
 std::uint16_t BuildExecutionFlags(const std::uint8_t functionFlags[11], bool stabilisation) {
     std::uint16_t flags = 0;
-    for (int i = 0; i < kFunctionCount; ++i) {
+    for (int i = 0; i < kFuncCount; ++i) {
         if (functionFlags[i] == 1) {
             flags = static_cast<std::uint16_t>(flags | (1u << i));
         }

@@ -39,7 +39,7 @@ enum : int {
     kFuncExpression,
     kFuncRecognition,
     kFuncVerify,
-    kFunctionCount
+    kFuncCount
 };
 
 // Image types of the Execute request.
