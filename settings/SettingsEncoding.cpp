@@ -38,17 +38,14 @@ Shortcut ParseShortcut(const std::string& text) {
             shortcut.ctrl = true;
         } else if (c == '_') {
             shortcut.shift = true;
-        } else if (c >= 'a' && c <= 'z') {
+        } else if (shortcut.key == 0 && c >= 'a' && c <= 'z') {
             shortcut.key = static_cast<char>(c - 'a' + 'A');
-        } else if (c >= 'A' && c <= 'Z') {
+        } else if (shortcut.key == 0 && c >= 'A' && c <= 'Z') {
             shortcut.key = c;
-        }
-        if (shortcut.key != 0) {
-            break;
         }
     }
     if (shortcut.key == 0) {
-        return Shortcut{};
+        return Shortcut{};  // no letter: no shortcut at all
     }
     return shortcut;
 }
