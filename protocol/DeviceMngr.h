@@ -1,0 +1,244 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "protocol/RawDetectResult.h"
+#include "protocol/ResultRecords.h"
+#include "protocol/Stabiliser.h"
+#include "protocol/TimeLimits.h"
+
+class CDeviceLink;
+class CKytoProtocol;
+class CImageData;
+class IFrameObserver;
+class ILinkTransport;
+
+// Result of Get Version. The model name is the 12 bytes as sent, zero bytes
+// included; callers trim it.
+struct VersionInfo {
+    std::string model;
+    int major = 0;
+    int minor = 0;
+    int release = 0;
+    std::int32_t revision = 0;
+};
+
+// Face picture of a registration: one byte per pixel, row by row. `bytes` is
+// how many pixels the module actually delivered and fitted; width x height
+// may claim more (a faulty answer), so readers must stop at `bytes`.
+struct FacePicture {
+    static constexpr int kCapacity = 4096;
+    int width = 0;
+    int height = 0;
+    int bytes = 0;
+    std::array<std::uint8_t, kCapacity> pixels{};
+};
+
+// Command codes of the module.
+enum : int {
+    kCmdGetVersion = 0x00,
+    kCmdSetCameraAngle = 0x01,
+    kCmdExecute = 0x03,
+    kCmdExecuteEx = 0x04,
+    kCmdSetThreshold = 0x05,
+    kCmdSetSizeRange = 0x07,
+    kCmdSetFaceAngle = 0x09,
+    kCmdSetCameraResolution = 0x0B,
+    kCmdGetCameraResolution = 0x0C,
+    kCmdGetFullImageSize = 0x0D,
+    kCmdSetBaudRate = 0x0E,
+    kCmdRegistration = 0x10,
+    kCmdDeleteData = 0x11,
+    kCmdDeleteUser = 0x12,
+    kCmdDeleteAll = 0x13,
+    kCmdGetRegisteredData = 0x15,
+    kCmdSaveAlbum = 0x20,
+    kCmdLoadAlbum = 0x21,
+    kCmdWriteFlash = 0x22,
+    kCmdReformatAlbum = 0x30,
+    kCmdSetVerifyThreshold = 0x40,
+    kCmdSetVerifyUserId = 0x42,
+    kCmdSetAlbumType = 0x44,
+    kCmdGetAlbumType = 0x45,
+    kCmdGetDeviceId = 0xFF,
+    // Time-limit codes without a command of their own.
+    kLimitImage = 0xEF,
+    kLimitSmallImage = 0xEE,
+};
+
+// The one object through which the application talks to the module: owns the
+// link and the framing, knows the model's supported commands, looks up every
+// command's time limit and turns unsupported commands into harmless
+// defaults. Every operation returns the result code of the framing layer
+// (0 exchange complete, -1 no link, -3 unsupported, -20 ...) and fills the
+// module's one-byte response code separately. No lock: one thread at a time.
+class CDeviceMngr {
+public:
+    static constexpr int kAlbumDataSize = 816032;
+    static constexpr int kAlbumPayloadMax = kAlbumDataSize + 8;
+
+    CDeviceMngr();   // reads "./CmdTimeout.ini"
+    ~CDeviceMngr();  // Disconnect
+    CDeviceMngr(const CDeviceMngr&) = delete;
+    CDeviceMngr& operator=(const CDeviceMngr&) = delete;
+
+    CDeviceLink* Link() const { return link_.get(); }
+    CKytoProtocol* Protocol() const { return protocol_.get(); }
+    bool IsConnected() const { return connected_; }
+    // Observer of every frame sent and received (debug aid); may be null.
+    void SetFrameObserver(IFrameObserver* observer);
+    // Talks through another transport (not owned; in-memory for tests, the
+    // benchmark and fuzzing) and counts as connected; nullptr detaches it.
+    void UseTransport(ILinkTransport* transport);
+
+    // ---- Connection ----------------------------------------------------
+    // Opens at 9600, tells the module the wanted baud (FE 0E 01 00 index, no
+    // answer), closes, reopens at the wanted baud. 0, or -1 when an open fails.
+    int Connect(const std::string& port, int baud);
+    // FE 0E 01 00 00 (back to 9600), close, end stabilisation.
+    void Disconnect();
+    // After a failed frame: sends 00 00 00 00 and drains 6-byte reads until
+    // one times out (limit timeLimitMs; 0 = the image time limit of
+    // imageType at the current baud). -1 without link, else -20; the link's
+    // send and receive info texts go into result.
+    int Resync(int imageType, int timeLimitMs, CFrameResult& result);
+
+    // ---- Model description ----------------------------------------------
+    void SetSupportedCommands(const std::vector<int>& codes);
+    const std::vector<int>& SupportedCommands() const { return supported_; }
+    bool IsSupported(int code) const;
+
+    // ---- Commands ---------------------------------------------------------
+    int GetVersion(VersionInfo& version, std::uint8_t& responseCode);
+    int SetCameraAngle(int angleCode, std::uint8_t& responseCode);
+    // Set Threshold (body, hand, face, recognition), then Set Verify
+    // Threshold. An unsupported Set Threshold still sends the verify
+    // threshold; an unsupported Set Verify Threshold counts as success.
+    int SetThresholds(int body, int hand, int face, int recognition, int verify,
+                      std::uint8_t& responseCode);
+    int SetSizeRanges(int bodyMin, int bodyMax, int handMin, int handMax, int faceMin, int faceMax,
+                      std::uint8_t& responseCode);
+    int SetFaceAngle(int yawCode, int rollCode, std::uint8_t& responseCode);
+    int SetCameraResolution(int code, std::uint8_t& responseCode);
+    // Unsupported (0x0C missing from the list): 640 x 480.
+    int GetFullImageSize(int& width, int& height, std::uint8_t& responseCode);
+    int GetDeviceId(std::int32_t& deviceId, std::uint8_t& responseCode);
+    int SetVerifyUserId(int userId, std::uint8_t& responseCode);
+    int SetAlbumType(int type, std::uint8_t& responseCode);
+    int GetAlbumType(int& type, std::uint8_t& responseCode);
+    // count: face data of the user(s) concerned, selects the time limit.
+    int Register(int userId, int dataIndex, int count, FacePicture& picture, int& width,
+                 int& height, std::uint8_t& responseCode);
+    int DeleteData(int userId, int dataIndex, int count, std::uint8_t& responseCode);
+    int DeleteUser(int userId, int count, std::uint8_t& responseCode);
+    int DeleteAll(int totalFaceData, std::uint8_t& responseCode);
+    // flags[j] = 1 when data index j (0..9) of the user is registered.
+    int GetRegisteredData(int userId, std::uint8_t flags[10], std::uint8_t& responseCode);
+    // Module album -> album transfer block. An answer whose album size does
+    // not fit the payload or the data area leaves the block unchanged and
+    // gives -30 (communication error).
+    int SaveAlbum(std::uint8_t& responseCode);
+    // Album transfer block -> module.
+    int LoadAlbum(std::uint8_t& responseCode);
+    int WriteAlbumToFlash(std::uint8_t& responseCode);
+    int ReformatAlbum(std::uint8_t& responseCode);
+
+    // ---- Album transfer block ----------------------------------------------
+    std::uint32_t AlbumSize() const { return albumSize_; }
+    std::uint8_t AlbumFlag() const { return albumFlag_; }
+    const std::uint8_t* AlbumData() const { return albumData_.data(); }
+    // -1 (block unchanged) when size exceeds the data area or data is null
+    // with a non-zero size.
+    int SetAlbum(std::uint32_t size, std::uint8_t flag, const std::uint8_t* data);
+
+    // ---- Detection -----------------------------------------------------------
+    // Inputs of the execution time limit that the device manager does not
+    // know by itself: the device settings' minimum face size and face angle
+    // codes, and the number of users registered in the album.
+    void SetDetectionInputs(int minFaceSize, int yawCode, int rollCode, int registeredUsers);
+
+    // One detection frame. Changes of the function flags, image type or
+    // stabilisation flag against the previous frame are saved to
+    // Application.ini ("Function", "ExecuteImage", "QuellFlag") and force the
+    // table time limit; a stabilisation change ends the stabiliser. With
+    // verifyNotSelected the verify bit is left out of the request and every
+    // face gets "no user selected". timeLimitMs 0 = image + execution limit.
+    // Execute is tried first, ExecuteEx when Execute is unsupported; when
+    // neither is, the result is 0 with an empty frame.
+    int ExecuteFrame(const std::uint8_t functionFlags[11], int timeLimitMs, int imageType,
+                     bool stabilisation, bool verifyNotSelected, CImageData& image,
+                     CFrameResult& result, std::uint8_t& responseCode);
+    // Image only (160 x 120, no functions, no stabilisation) with the
+    // small-image time limit; touches none of the remembered choices.
+    int ExecutePreview(CImageData& image, CFrameResult& result, std::uint8_t& responseCode);
+
+    // The function flags the last frame requested (verify cleared when no
+    // user was selected), its image type and stabilisation flag (-1 = none
+    // yet), and the verify user ID last sent (-1 = none).
+    const std::uint8_t* LastFunctionFlags() const { return lastFlags_; }
+    int LastImageType() const { return lastImageType_; }
+    int LastStabilisation() const { return lastStabilisation_; }
+    int LastVerifyUserId() const { return lastVerifyUserId_; }
+
+    // ---- Stabilisation -----------------------------------------------------
+    // Without a stabiliser frames pass through unchanged (tracking IDs -1).
+    void SetStabiliser(std::unique_ptr<IStabiliser> stabiliser);
+    void EndStabilisation();
+
+    // ---- Time limits ---------------------------------------------------------
+    ExecutionParameters& Parameters() { return params_; }
+    TimeOutContext& TimeOuts() { return timeouts_; }
+    int LookupTimeLimit(int code) { return timeouts_.Lookup(code, params_); }
+
+private:
+    // One command exchange: -1 without link, -3 when checkCode (>= 0) is not
+    // supported, else the frame goes out and the response is read into
+    // `payload` (capacity in/out).
+    int Exchange(int code, int checkCode, const char* name, const std::uint8_t* request,
+                 int requestLength, int timeLimitMs, std::uint8_t* payload, int& capacity,
+                 std::uint8_t& responseCode);
+    // Exchange for commands without response payload.
+    int Simple(int code, const char* name, const std::uint8_t* request, int requestLength,
+               std::uint8_t& responseCode);
+    int SetVerifyThreshold(int threshold, std::uint8_t& responseCode);
+    int RunExecution(const std::uint8_t functionFlags[11], int timeLimitMs, int imageType,
+                     bool stabilisation, bool verifyNotSelected, CImageData& image,
+                     CFrameResult& result, std::uint8_t& responseCode);
+    int ExecuteCommand(int code, int imageType, std::uint16_t flags, int timeLimitMs,
+                       RawDetectResult& raw, std::uint8_t& responseCode);
+    int SendAndRead(const std::uint8_t* frame, int frameLength, const char* name, int timeLimitMs,
+                    std::uint8_t* payload, int& capacity, std::uint8_t& responseCode);
+    void SendBaudSwitch(int baudIndex);
+    void CopyLinkInfo(CFrameResult& result) const;
+
+    std::unique_ptr<CDeviceLink> link_;
+    std::unique_ptr<CKytoProtocol> protocol_;
+    class ResponseTracker;
+    std::unique_ptr<ResponseTracker> tracker_;
+    bool connected_ = false;
+    bool usingTransport_ = false;
+    TimeOutContext timeouts_;
+    ExecutionParameters params_;
+    std::vector<int> supported_;
+
+    std::uint32_t albumSize_ = 0;
+    std::uint8_t albumFlag_ = 0;
+    std::vector<std::uint8_t> albumData_;
+
+    std::unique_ptr<IStabiliser> stabiliser_;
+    RawDetectResult raw_;  // reused so that frames allocate nothing once warm
+
+    std::uint8_t lastFlags_[11] = {};
+    int lastImageType_ = -1;
+    int lastStabilisation_ = -1;
+    int lastVerifyUserId_ = -1;
+    bool flagsKnown_ = false;
+};
+
+// Baud index of the Set Baud Rate command: 38400 -> 1 ... 921600 -> 5, any
+// other rate -> 0 (9600).
+int BaudIndex(int baud);
