@@ -1,0 +1,123 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ModuleFiles.h"
+#include "protocol/DeviceMngr.h"
+#include "settings/Settings.h"
+
+// The state shared by the front ends (window or command line) and the worker
+// threads: the device manager, the stored settings the application works
+// with, the model description lists and the connected module's identity.
+// Plain data members are read and written on the thread that owns the
+// module at the time (the start-up thread, then the window thread while no
+// worker loop runs).
+class CAppCore {
+public:
+    CAppCore();
+    ~CAppCore();
+    CAppCore(const CAppCore&) = delete;
+    CAppCore& operator=(const CAppCore&) = delete;
+
+    CDeviceMngr& Device() { return *device_; }
+
+    // Loading at start-up: model description lists, then the application
+    // settings. Load() also connects when a port is stored and AutoConnect is
+    // 1 (result of ConnectDevice), else returns 1: the user must choose.
+    void LoadSettings();
+    int Load();
+
+    // Connects at `baud` (baud switch), asks for the version (two attempts)
+    // and prepares the per-module data: command list, device ID, device
+    // folder, registered-user store, resolution list, device settings.
+    // 0 when connected and prepared; otherwise the failing result code or -1.
+    int ConnectDevice(const std::string& port, int baud);
+    // Sends camera angle, thresholds, size ranges, face angles, camera
+    // resolution and (when >= 0) the verify user ID, stopping at the first
+    // failing step; each accepted value is kept and written to Settings.ini.
+    // The failing step's result code, else 0.
+    int ApplyDeviceSettings(int cameraAngle, const DeviceSettings& settings, int resolutionCode,
+                            int verifyUserId);
+    // ApplyDeviceSettings with the values the core holds.
+    int ApplyStoredDeviceSettings();
+    // FE 0E 01 00 00 (back to 9600) and close the link.
+    void Disconnect();
+
+    // ---- Module description files -------------------------------------------
+    int ReadDefaultSettings();
+    void BuildResolutionLists();
+    void ReadCommandLists();
+    void SelectResolutionList(const std::string& model);
+    // 0 when the model has a list (handed to the device manager), -1 when the
+    // device manager keeps its previous list.
+    int SelectCommandList(const std::string& model);
+    int ResolutionCode(int width, int height) const;
+    int ImageSizeForResolution(int& width, int& height);
+    void LoadDeviceSettings();
+
+    // The registered-user store is opened in the device folder during
+    // ConnectDevice through this hook (0 = opened; anything else fails the
+    // preparation). Without a hook only "RegistCount" is read.
+    using DeviceFolderHook = std::function<int(const std::string& folder)>;
+    void SetDeviceFolderHook(DeviceFolderHook hook) { deviceFolderHook_ = std::move(hook); }
+
+    // Waits of the connection sequence (200 ms before, 500 ms before each
+    // Get Version); tests may shorten them.
+    void SetConnectDelays(int beforeConnectMs, int beforeVersionMs) {
+        delayBeforeConnectMs_ = beforeConnectMs;
+        delayBeforeVersionMs_ = beforeVersionMs;
+    }
+
+    const std::vector<ResolutionList>& ResolutionLists() const { return resolutionLists_; }
+    const ResolutionList* SelectedResolutionList() const;
+    const std::vector<CommandList>& CommandLists() const { return commandLists_; }
+
+    // ---- State (see the class comment) ---------------------------------------
+    std::string portName;
+    int baudRate = 921600;
+    int cameraAngle = 0;
+    int autoConnect = 0;
+    std::uint8_t functionFlags[kFunctionCount] = {};
+    int imageSizeCode = 1;
+    bool stabilisation = true;
+    int outputLogFlag = 0;
+    int registCount = 0;
+    int registeredUsers = 0;  // users in the album (inputs of the time limits)
+
+    std::string modelName;  // as the module reports it, blanks removed at both ends
+    VersionInfo version;    // of the last successful Get Version
+    std::int32_t deviceId = 0;
+    std::string deviceFolder;  // "./<safe model name>/<device ID>"
+    int verifyUserId = -1;
+
+    DeviceSettings current;  // sent to / loaded for the module
+    int cameraResolution = 0;
+    DefaultSettings defaults;
+
+private:
+    std::unique_ptr<CDeviceMngr> device_;
+    DeviceFolderHook deviceFolderHook_;
+    std::vector<ResolutionList> resolutionLists_;
+    int selectedResolutionList_ = -1;
+    std::vector<CommandList> commandLists_;
+    int delayBeforeConnectMs_ = 200;
+    int delayBeforeVersionMs_ = 500;
+
+    int PrepareDevice();
+};
+
+// The model name of a Get Version answer: up to its first zero byte, bytes
+// that are not UTF-8 read as Latin-1, blanks removed at both ends.
+std::string ModelNameFromVersion(const std::string& raw);
+
+// A folder name made from a model name that stays inside the working folder:
+// '/', '\\' and control characters become '_', a name made only of dots gets
+// each dot replaced by '_', and an empty name becomes "_".
+std::string SafeFolderName(const std::string& modelName);
+
+// "MAJOR.MINOR.RELEASE.REVISION".
+std::string FirmwareVersionText(const VersionInfo& version);
