@@ -44,26 +44,6 @@ constexpr int kResyncFallbackMs = 1000;
 
 }  // namespace
 
-// Forwards frames to the application's observer and notes the announced
-// payload length of the last response, which the reader does not report when
-// it is 0 (the caller's capacity is then left as offered).
-class CDeviceMngr::ResponseTracker : public IFrameObserver {
-public:
-    void OnFrame(int direction, const std::string& command, int length,
-                 const std::uint8_t* bytes) override {
-        if (direction == -1 && length >= 6 && bytes != nullptr) {
-            announced = GetU32(bytes + 2);
-            seen = true;
-        }
-        if (forward != nullptr) {
-            forward->OnFrame(direction, command, length, bytes);
-        }
-    }
-    IFrameObserver* forward = nullptr;
-    std::uint32_t announced = 0;
-    bool seen = false;
-};
-
 int BaudIndex(int baud) {
     switch (baud) {
         case 38400:
@@ -84,17 +64,15 @@ int BaudIndex(int baud) {
 CDeviceMngr::CDeviceMngr()
     : link_(std::make_unique<CDeviceLink>()),
       protocol_(std::make_unique<CKytoProtocol>(link_.get())),
-      tracker_(std::make_unique<ResponseTracker>()),
-      albumData_(kAlbumDataSize, 0) {
-    protocol_->SetObserver(tracker_.get());
-}
+      albumData_(kAlbumDataSize, 0) {}
 
 CDeviceMngr::~CDeviceMngr() {
     Disconnect();
 }
 
 void CDeviceMngr::SetFrameObserver(IFrameObserver* observer) {
-    tracker_->forward = observer;
+    observer_ = observer;
+    protocol_->SetObserver(observer);
 }
 
 void CDeviceMngr::UseTransport(ILinkTransport* transport) {
@@ -109,10 +87,9 @@ void CDeviceMngr::SendBaudSwitch(int baudIndex) {
     const std::uint8_t frame[5] = {0xFE, kCmdSetBaudRate, 0x01, 0x00,
                                    static_cast<std::uint8_t>(baudIndex)};
     // The baud switch is not shown to the frame observer; no answer is read.
-    IFrameObserver* saved = tracker_->forward;
-    tracker_->forward = nullptr;
+    protocol_->SetObserver(nullptr);
     protocol_->SendFrame(frame, 5, "");
-    tracker_->forward = saved;
+    protocol_->SetObserver(observer_);
 }
 
 int CDeviceMngr::Connect(const std::string& port, int baud) {
@@ -191,15 +168,25 @@ int CDeviceMngr::SendAndRead(const std::uint8_t* frame, int frameLength, const c
                              int timeLimitMs, std::uint8_t* payload, int& capacity,
                              std::uint8_t& responseCode) {
     protocol_->SendFrame(frame, frameLength, name);
-    tracker_->seen = false;
     std::uint8_t none[1];
-    const int offered = capacity;
-    const int r = protocol_->ReadResponse(name, timeLimitMs, capacity, responseCode,
-                                          payload != nullptr ? payload : none);
-    if (r == kResultOk && tracker_->seen && tracker_->announced == 0) {
-        capacity = 0;  // an empty payload: nothing of the buffer is fresh
-    } else if (r == kResultOk && capacity > offered) {
-        capacity = offered;
+    return protocol_->ReadResponse(name, timeLimitMs, capacity, responseCode,
+                                   payload != nullptr ? payload : none);
+}
+
+int CDeviceMngr::ReadIntoBuffer(int code, const char* name, const std::uint8_t* request,
+                                int requestLength, int timeLimitMs, std::size_t space, int& length,
+                                std::uint8_t& responseCode) {
+    // The reader leaves the capacity alone for an empty payload, which would
+    // look like a full buffer of the previous answer. Offering one byte more
+    // than allowed tells the two apart: an unchanged capacity means an empty
+    // payload (or one a byte too long, which is no more usable).
+    const int offered = static_cast<int>(space) + 1;
+    std::uint8_t* buffer = protocol_->ResponseBuffer(static_cast<std::size_t>(offered));
+    length = offered;
+    const int r = Exchange(code, code, name, request, requestLength, timeLimitMs, buffer, length,
+                           responseCode);
+    if (r != kResultOk || length == offered) {
+        length = 0;
     }
     return r;
 }
@@ -377,11 +364,11 @@ int CDeviceMngr::Register(int userId, int dataIndex, int count, FacePicture& pic
     PutU16(p, userId);
     p[2] = static_cast<std::uint8_t>(dataIndex);
     params_.count = count;
-    constexpr int kSpace = 4 + FacePicture::kCapacity;
-    std::uint8_t* payload = protocol_->ResponseBuffer(kSpace);
-    int capacity = kSpace;
-    const int r = Exchange(kCmdRegistration, kCmdRegistration, "Registration", p, 3,
-                           LookupTimeLimit(kCmdRegistration), payload, capacity, responseCode);
+    int capacity = 0;
+    const int r =
+        ReadIntoBuffer(kCmdRegistration, "Registration", p, 3, LookupTimeLimit(kCmdRegistration),
+                       4 + FacePicture::kCapacity, capacity, responseCode);
+    const std::uint8_t* payload = protocol_->ResponseBuffer(0);
     if (r == kResultUnsupported) {
         return kResultOk;
     }
@@ -446,10 +433,11 @@ int CDeviceMngr::GetRegisteredData(int userId, std::uint8_t flags[10], std::uint
 }
 
 int CDeviceMngr::SaveAlbum(std::uint8_t& responseCode) {
-    std::uint8_t* payload = protocol_->ResponseBuffer(kAlbumPayloadMax);
-    int capacity = kAlbumPayloadMax;
-    const int r = Exchange(kCmdSaveAlbum, kCmdSaveAlbum, "Save Album", nullptr, 0,
-                           LookupTimeLimit(kCmdSaveAlbum), payload, capacity, responseCode);
+    int capacity = 0;
+    const int r =
+        ReadIntoBuffer(kCmdSaveAlbum, "Save Album", nullptr, 0, LookupTimeLimit(kCmdSaveAlbum),
+                       kAlbumPayloadMax, capacity, responseCode);
+    const std::uint8_t* payload = protocol_->ResponseBuffer(0);
     if (r == kResultUnsupported) {
         responseCode = 0x00;
         return kResultOk;
@@ -529,15 +517,15 @@ int CDeviceMngr::ExecuteCommand(int code, int imageType, std::uint16_t flags, in
     const bool extended = code == kCmdExecuteEx;
     const std::size_t space =
         ImageBytesForType(imageType) + (extended ? kDetectionSpaceEx : kDetectionSpace);
-    std::uint8_t* payload = protocol_->ResponseBuffer(space);
-    int capacity = static_cast<int>(space);
     const std::uint8_t request[3] = {static_cast<std::uint8_t>(flags & 0xFF),
                                      static_cast<std::uint8_t>(flags >> 8),
                                      static_cast<std::uint8_t>(imageType)};
-    const int r = Exchange(code, code, extended ? "ExecuteEx" : "Execute", request, 3, timeLimitMs,
-                           payload, capacity, responseCode);
+    int length = 0;
+    const int r = ReadIntoBuffer(code, extended ? "ExecuteEx" : "Execute", request, 3, timeLimitMs,
+                                 space, length, responseCode);
     if (r == kResultOk && responseCode == 0x00) {
-        DecodeExecute(static_cast<std::size_t>(capacity), payload, flags, imageType, extended, raw);
+        DecodeExecute(static_cast<std::size_t>(length), protocol_->ResponseBuffer(0), flags,
+                      imageType, extended, raw);
     }
     return r;
 }

@@ -212,13 +212,16 @@ private:
                        RawDetectResult& raw, std::uint8_t& responseCode);
     int SendAndRead(const std::uint8_t* frame, int frameLength, const char* name, int timeLimitMs,
                     std::uint8_t* payload, int& capacity, std::uint8_t& responseCode);
+    // Exchange whose payload (at most `space` bytes) lands in the protocol's
+    // response buffer; length receives its size, 0 when empty.
+    int ReadIntoBuffer(int code, const char* name, const std::uint8_t* request, int requestLength,
+                       int timeLimitMs, std::size_t space, int& length, std::uint8_t& responseCode);
     void SendBaudSwitch(int baudIndex);
     void CopyLinkInfo(CFrameResult& result) const;
 
     std::unique_ptr<CDeviceLink> link_;
     std::unique_ptr<CKytoProtocol> protocol_;
-    class ResponseTracker;
-    std::unique_ptr<ResponseTracker> tracker_;
+    IFrameObserver* observer_ = nullptr;
     bool connected_ = false;
     bool usingTransport_ = false;
     TimeOutContext timeouts_;
