@@ -1,0 +1,127 @@
+#include "link/DeviceLink.h"
+
+#include <strings.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "link/KytoLink.h"
+
+static_assert(CDeviceLink::kReceiveBufferSize == KYTO_LINK_RECEIVE_BUFFER);
+
+CDeviceLink::~CDeviceLink() {
+    CloseLink();
+}
+
+bool CDeviceLink::OpenLink(const std::string& name, int baud) {
+    baud_ = baud;
+    CloseLink();
+    if (strcasecmp(name.c_str(), "LAN") == 0) {
+        lastOpenError_ = EPROTONOSUPPORT;
+        return false;
+    }
+    linkMode_ = -1;
+    if (name.empty()) {
+        lastOpenError_ = ENOENT;
+        return false;
+    }
+    const std::string path = name.find('/') == std::string::npos ? "/dev/" + name : name;
+    if (com_init_path(path.c_str(), baud) != 1) {
+        lastOpenError_ = com_last_error();
+        return false;
+    }
+    serialOpen_ = true;
+    lastOpenError_ = 0;
+    return true;
+}
+
+void CDeviceLink::CloseLink() {
+    if (serialOpen_) {
+        com_close();
+        serialOpen_ = false;
+    }
+}
+
+std::vector<std::string> CDeviceLink::ListPorts() {
+    unsigned char ports[256];
+    const int count = com_getActive(ports, static_cast<int>(sizeof ports));
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) {
+        char path[4096];
+        if (com_port_path(ports[i], path, static_cast<int>(sizeof path)) > 0) {
+            names.emplace_back(path);
+        }
+    }
+    return names;
+}
+
+std::string CDeviceLink::SendInfo() const {
+    if (linkMode_ >= 0 || transport_ != nullptr) {
+        return {};
+    }
+    char info[256];
+    const int length = com_copy_send_info(info, static_cast<int>(sizeof info));
+    return std::string(info, static_cast<std::size_t>(length));
+}
+
+std::string CDeviceLink::RecvInfo() const {
+    if (linkMode_ >= 0 || transport_ != nullptr) {
+        return {};
+    }
+    char info[256];
+    const int length = com_copy_recv_info(info, static_cast<int>(sizeof info));
+    return std::string(info, static_cast<std::size_t>(length));
+}
+
+bool CDeviceLink::IsPresent() const {
+    return transport_ != nullptr || (serialOpen_ && com_is_present() == 1);
+}
+
+int CDeviceLink::Available() {
+    return transport_ ? transport_->Available() : com_length();
+}
+
+int CDeviceLink::Read(std::uint8_t* buffer, int length) {
+    return transport_ ? transport_->Read(buffer, length) : com_read(buffer, length);
+}
+
+void CDeviceLink::Clear() {
+    if (transport_) {
+        transport_->Clear();
+    } else {
+        com_clear();
+    }
+}
+
+int CDeviceLink::Write(const std::uint8_t* data, int length) {
+    return transport_ ? transport_->Write(data, length) : com_write(data, length);
+}
+
+int CDeviceLink::WaitAvailable(int needed, int timeoutMs) {
+    return transport_ ? transport_->WaitAvailable(needed, timeoutMs)
+                      : com_wait_available(needed, timeoutMs);
+}
+
+std::string CDeviceLink::DescribeOpenError(int error) {
+    switch (error) {
+        case 0:
+            return "no error";
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return "missing device";
+        case EACCES:
+        case EPERM:
+            return "permission denied (group dialout)";
+        case EBUSY:
+            return "busy";
+        case ENOTTY:
+            return "not a serial device";
+        case EINVAL:
+            return "unsupported baud rate";
+        case EPROTONOSUPPORT:
+            return "socket link not available";
+        default:
+            return std::strerror(error);
+    }
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "link/LinkTransport.h"
+
+// The link selector: opens the serial port (libkytolink.so) or, by the name
+// "LAN", the socket link, and gives the protocol layer transport-neutral byte
+// access. One per device; the serial port itself is process-wide.
+//
+// Names: "LAN" in any letter case selects the socket link, which is not
+// available in this build yet (OpenLink fails with EPROTONOSUPPORT). Any other
+// name is a device path; a name without "/" is taken as a device in /dev
+// ("ttyUSB0" opens /dev/ttyUSB0). Port names of another system ("COM3") name
+// nothing here: they fail as a missing device, so the user is asked to choose
+// a port instead of the link opening an unrelated one.
+class CDeviceLink {
+public:
+    static constexpr int kReceiveBufferSize = 6291456;
+
+    CDeviceLink() = default;
+    virtual ~CDeviceLink();
+    CDeviceLink(const CDeviceLink&) = delete;
+    CDeviceLink& operator=(const CDeviceLink&) = delete;
+
+    bool OpenLink(const std::string& name, int baud);
+    void CloseLink();
+    // Serial devices present and free right now, as paths in natural order.
+    std::vector<std::string> ListPorts();
+    std::string SendInfo() const;  // serial mode only, else ""
+    std::string RecvInfo() const;
+    int LinkMode() const { return linkMode_; }  // -1 serial
+    int Baud() const { return baud_; }
+    // The serial port is open and its device has not vanished.
+    bool IsPresent() const;
+
+    int Available();
+    int Read(std::uint8_t* buffer, int length);
+    void Clear();
+    int Write(const std::uint8_t* data, int length);
+    int WaitAvailable(int needed, int timeoutMs);
+
+    // errno of the last failed OpenLink, 0 if it succeeded.
+    int LastOpenError() const { return lastOpenError_; }
+    // A short text for an errno of LastOpenError: "missing device",
+    // "permission denied (group dialout)", "busy" ...
+    static std::string DescribeOpenError(int error);
+
+    // Routes byte access to another transport (not owned; nullptr restores
+    // the serial port). Tests and fuzz targets use an in-memory one.
+    void SetTransport(ILinkTransport* transport) { transport_ = transport; }
+
+private:
+    int baud_ = 9600;
+    int linkMode_ = -1;
+    int lastOpenError_ = 0;
+    bool serialOpen_ = false;
+    ILinkTransport* transport_ = nullptr;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "link/KytoLink.h"
+
+namespace kyto::link {
+
+constexpr int kReceiveBufferSize = KYTO_LINK_RECEIVE_BUFFER;
+constexpr int kInfoSize = 256;
+
+// The one serial port of the process. `lock` guards everything from `fd` on;
+// `lifecycle` keeps opens and closes from overlapping each other.
+struct SerialState {
+    std::mutex lifecycle;
+    std::thread thread;
+
+    std::mutex lock;
+    std::condition_variable dataArrived;  // the write index grew
+    std::condition_variable sendDone;     // a send finished or was abandoned
+    int fd = -1;
+    int wakeFd = -1;       // eventfd that interrupts the thread's poll()
+    bool running = false;  // the receive thread may run
+    bool present = false;  // open and not vanished
+    int baud = 9600;
+    std::unique_ptr<std::uint8_t[]> buffer;  // linear, never wraps
+    int readIndex = 0;
+    int writeIndex = 0;
+    const std::uint8_t* pendingData = nullptr;
+    int pendingLength = 0;
+    std::uint64_t sendsPosted = 0;
+    std::uint64_t sendsDone = 0;
+    char sendInfo[kInfoSize] = {};
+    char recvInfo[kInfoSize] = {};
+    int lastOpenError = 0;
+};
+
+// Never destroyed: the receive thread must not outlive its state at exit.
+SerialState& State();
+
+// Body of the receive thread: drains fd into the buffer and performs the
+// requested sends until `running` is cleared.
+void ReceiveLoop(SerialState& state, int fd, int wakeFd);
+
+// Interrupts the thread's poll().
+void WakeThread(int wakeFd);
+
+}  // namespace kyto::link

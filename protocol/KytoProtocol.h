@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "link/DeviceLink.h"
+#include "protocol/ResultCodes.h"
+
+// Receives a copy of every frame sent (direction 1) and received (-1).
+class IFrameObserver {
+public:
+    virtual ~IFrameObserver() = default;
+    virtual void OnFrame(int direction, const std::string& command, int length,
+                         const std::uint8_t* bytes) = 0;
+};
+
+// Command and response framing over a CDeviceLink.
+//
+// Command frame: FE, command code, 16-bit payload length, payload.
+// Response frame: FE, response code, 32-bit payload length, payload.
+// All lengths are little-endian.
+//
+// One exchange at a time: the object holds no lock; callers must not overlap
+// exchanges. Waits block on the link until bytes arrive or the time passes.
+class CKytoProtocol {
+public:
+    static constexpr std::uint8_t kSync = 0xFE;
+    static constexpr int kHeaderSize = 6;
+    // The largest payload the link can ever hold behind a header: the receive
+    // buffer fills from its start after the clear before each command.
+    static constexpr std::uint32_t kMaxPayload = CDeviceLink::kReceiveBufferSize - kHeaderSize;
+
+    explicit CKytoProtocol(CDeviceLink* link);
+    virtual ~CKytoProtocol();
+    CKytoProtocol(const CKytoProtocol&) = delete;
+    CKytoProtocol& operator=(const CKytoProtocol&) = delete;
+
+    CDeviceLink* Link() const { return link_; }
+    void SetObserver(IFrameObserver* observer) { observer_ = observer; }
+
+    // Waits for a quiet line (1 ms without input), discards stray input and
+    // transmits the frame. 0 (-1 without link): a failed transmission shows
+    // up as a time-out at the reader.
+    int SendFrame(const std::uint8_t* bytes, int length, const std::string& command);
+    // 0 once at least `needed` bytes are available (needed is set to the
+    // count available), -1 when the time limit passed (-1 = no limit, 0 =
+    // look once).
+    int WaitForBytes(int timeLimitMs, int& needed);
+    // 0 with exactly count bytes copied, or -1 on time-out with count set to 0.
+    int ReadBytes(int timeLimitMs, int& count, std::uint8_t* buffer);
+    // Reads one response frame: a KytoResult. On 0 the response code is stored
+    // and capacity is set to the payload length (left alone for an empty
+    // payload). The payload never overruns capacity bytes of the buffer.
+    int ReadResponse(const std::string& command, int timeLimitMs, int& capacity,
+                     std::uint8_t& responseCode, std::uint8_t* payload);
+
+    // A buffer for large payloads, reused between frames: it only grows and
+    // does not keep its contents when it does.
+    std::uint8_t* ResponseBuffer(std::size_t minCapacity);
+    std::size_t ResponseCapacity() const { return responseCapacity_; }
+
+private:
+    void Report(int direction, const std::string& command, int length, const std::uint8_t* bytes);
+    int ReadPayload(int timeLimitMs, std::uint32_t length, int& capacity, std::uint8_t* payload,
+                    const std::string& command, const std::uint8_t* header);
+
+    CDeviceLink* link_;
+    IFrameObserver* observer_ = nullptr;
+    std::unique_ptr<std::uint8_t[]> responseBuffer_;
+    std::size_t responseCapacity_ = 0;
+};
