@@ -149,7 +149,13 @@ int CFileOperate::ReadTextLines(const std::string& path, std::vector<std::string
     if (ReadFileBytes(path, bytes) != 0) {
         return -1;
     }
-    const std::string text = DecodeTextFile(bytes.data(), bytes.size());
+    DecodeTextLines(bytes.data(), bytes.size(), lines);
+    return 0;
+}
+
+void CFileOperate::DecodeTextLines(const std::uint8_t* data, std::size_t size,
+                                   std::vector<std::string>& lines) {
+    const std::string text = DecodeTextFile(data, size);
     std::size_t pos = 0;
     for (;;) {
         const std::size_t lf = text.find('\n', pos);
@@ -163,13 +169,14 @@ int CFileOperate::ReadTextLines(const std::string& path, std::vector<std::string
         lines.push_back(text.substr(pos, end - pos));
         pos = lf + 1;
     }
+    // Text after the last line feed is a line only when not empty, and keeps
+    // a carriage return it may end with.
     if (pos < text.size()) {
         lines.push_back(text.substr(pos));
     }
-    return 0;
 }
 
-int CFileOperate::WriteTextLines(const std::string& path, const std::vector<std::string>& lines) {
+std::string CFileOperate::EncodeTextLines(const std::vector<std::string>& lines) {
     std::string bytes = "\xFF\xFE";
     const auto put = [&bytes](char16_t unit) {
         bytes.push_back(static_cast<char>(unit & 0xFF));
@@ -182,6 +189,11 @@ int CFileOperate::WriteTextLines(const std::string& path, const std::vector<std:
         put(u'\r');
         put(u'\n');
     }
+    return bytes;
+}
+
+int CFileOperate::WriteTextLines(const std::string& path, const std::vector<std::string>& lines) {
+    const std::string bytes = EncodeTextLines(lines);
     return WriteFileAtomically(path, bytes.data(), bytes.size());
 }
 

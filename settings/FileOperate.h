@@ -26,6 +26,13 @@ public:
     // CR). -1 when the file cannot be read (the list is then unchanged).
     static int ReadTextLines(const std::string& path, std::vector<std::string>& lines);
 
+    // The decoding and line splitting of ReadTextLines on bytes in memory.
+    static void DecodeTextLines(const std::uint8_t* data, std::size_t size,
+                                std::vector<std::string>& lines);
+
+    // The bytes WriteTextLines writes.
+    static std::string EncodeTextLines(const std::vector<std::string>& lines);
+
     // Writes UTF-16LE with the mark FF FE, each line followed by CR LF (the
     // last one too); the file is replaced atomically. 0 / -1.
     static int WriteTextLines(const std::string& path, const std::vector<std::string>& lines);

@@ -83,8 +83,8 @@ bool KeyOf(const std::string& line, std::string& key, std::string* value) {
 }
 
 // Decodes the file bytes: a UTF-8 mark is skipped, UTF-16 files with a mark
-// are accepted too (they are rewritten as UTF-8), anything else is UTF-8 with
-// Latin-1 for invalid bytes.
+// are accepted too (a write turns them into UTF-8), anything else is UTF-8
+// with Latin-1 for invalid bytes.
 std::string DecodeIni(const std::vector<std::uint8_t>& bytes, std::string& bom) {
     const std::uint8_t* data = bytes.data();
     const std::size_t size = bytes.size();
@@ -94,6 +94,9 @@ std::string DecodeIni(const std::vector<std::uint8_t>& bytes, std::string& bom) 
     }
     if (size >= 2 &&
         ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF))) {
+        // Rewritten as UTF-8 with a mark, so that text starting with U+FEFF
+        // keeps it on the next read.
+        bom = "\xEF\xBB\xBF";
         return Utf16BytesToUtf8(data + 2, size - 2, data[0] == 0xFE);
     }
     return Utf8OrLatin1ToUtf8(reinterpret_cast<const char*>(data), size);
