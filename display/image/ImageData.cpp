@@ -1,5 +1,7 @@
 #include "display/image/ImageData.h"
 
+#include <climits>
+
 int BytesPerPixel(std::uint32_t format) {
     switch (format) {
         case kFormatGrey8:
@@ -21,7 +23,9 @@ int BytesPerPixel(std::uint32_t format) {
 
 int CImageData::RowBytes(int width, std::uint32_t format, bool packed) {
     const int bpp = BytesPerPixel(format);
-    if (width <= 0 || bpp == 0) {
+    // Widths whose padded row would not fit an int are refused like unknown
+    // formats rather than wrapping into a small buffer.
+    if (width <= 0 || bpp == 0 || width > (INT_MAX - 3) / bpp) {
         return 0;
     }
     const int raw = width * bpp;
@@ -51,9 +55,11 @@ bool CImageData::Init(int width, int height, std::uint32_t format, bool packed) 
     return true;
 }
 
-IMGCONVINFO CImageData::Info() {
+IMGCONVINFO CImageData::Info() const {
     IMGCONVINFO info;
-    info.plane[0] = pixels_.empty() ? nullptr : pixels_.data();
+    // The description is also used for sources; the converter never writes
+    // through a source plane.
+    info.plane[0] = pixels_.empty() ? nullptr : const_cast<std::uint8_t*>(pixels_.data());
     info.rowBytes[0] = rowBytes_;
     info.width = width_;
     info.height = height_;

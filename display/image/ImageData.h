@@ -59,7 +59,8 @@ public:
     int ImageWidth() const { return imageWidth_; }
     int ImageHeight() const { return imageHeight_; }
 
-    IMGCONVINFO Info();
+    // Description of the buffer for the converter (plane 0 null when empty).
+    IMGCONVINFO Info() const;
 
 private:
     std::vector<std::uint8_t> pixels_;

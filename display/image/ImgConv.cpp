@@ -22,6 +22,11 @@ int CImgConv::GetConvertImgSize(int* size, int* rowBytes, int* planes, bool) con
     return 0;
 }
 
+bool CImgConv::Covers(const IMGCONVINFO& info) const {
+    const bool sized = info.width > 0 || info.height > 0;
+    return !sized || (info.width >= width_ && info.height >= height_);
+}
+
 int CImgConv::Convert(const IMGCONVINFO& source, IMGCONVINFO* dest, bool) const {
     if (!dest || source_ != kFormatGrey8 || dest_ != kFormatRgb24) {
         return -1;
@@ -30,7 +35,12 @@ int CImgConv::Convert(const IMGCONVINFO& source, IMGCONVINFO* dest, bool) const 
         return 0;
     }
     if (!source.plane[0] || !dest->plane[0] || source.rowBytes[0] < width_ ||
-        dest->rowBytes[0] < width_ * 3) {
+        dest->rowBytes[0] / 3 < width_) {
+        return -1;
+    }
+    // Descriptions that state their size (CImageData::Info does) must cover
+    // the converter's geometry, so a mismatched pair cannot run past a buffer.
+    if (!Covers(source) || !Covers(*dest)) {
         return -1;
     }
     for (int y = 0; y < height_; ++y) {
