@@ -1,0 +1,279 @@
+#include "album/AlbumMngr.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "album/AlbumFile.h"
+#include "album/PictureFile.h"
+#include "settings/AtomicFile.h"
+#include "settings/FileOperate.h"
+#include "settings/Settings.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Makes `destination` a copy of `source`: entries missing from the source are
+// removed, every file is replaced atomically, so an interruption leaves each
+// file either as it was or as in the source.
+void MirrorTree(const fs::path& source, const fs::path& destination) {
+    std::error_code ec;
+    fs::create_directories(destination, ec);
+    for (fs::directory_iterator it(destination, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code ignored;
+        if (!fs::exists(source / it->path().filename(), ignored)) {
+            fs::remove_all(it->path(), ignored);
+        }
+    }
+    ec.clear();
+    for (fs::directory_iterator it(source, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code ignored;
+        const fs::path target = destination / it->path().filename();
+        if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
+            MirrorTree(it->path(), target);
+        } else if (it->is_regular_file(ignored)) {
+            std::vector<std::uint8_t> bytes;
+            if (CFileOperate::ReadFileBytes(it->path().string(), bytes) == 0) {
+                WriteFileAtomically(target.string(), bytes.data(), bytes.size());
+            }
+        }
+    }
+}
+
+}  // namespace
+
+CAlbumMngr::CAlbumMngr(int idCapacity, int dataCapacity)
+    : store_(idCapacity, dataCapacity), userOrder_(static_cast<std::size_t>(idCapacity)) {
+    for (std::size_t i = 0; i < userOrder_.size(); ++i) {
+        userOrder_[i] = static_cast<int>(i);
+    }
+    CFileOperate::EnsureDirectory(kDbFolder);
+}
+
+int CAlbumMngr::OpenFolder(const std::string& folder) {
+    folder_ = folder;
+    CFileOperate::EnsureDirectory(folder_);
+    const int result = store_.Load(folder_);
+    ReloadRegistCount();
+    return result;
+}
+
+bool CAlbumMngr::LocalAlbumExists() const {
+    return CFileOperate::Exists(kLocalAlbumFile);
+}
+
+int CAlbumMngr::ReadLocalAlbum(AlbumImage& image) const {
+    return ReadAlbumImageFile(LocalAlbumExists() ? kLocalAlbumFile : kDefaultAlbumFile, image);
+}
+
+int CAlbumMngr::CopyDeviceAlbum() {
+    AlbumImage image;
+    if (ReadAlbumImageFile(kDeviceAlbumFile, image) != 0) {
+        return -1;
+    }
+    return WriteAlbumImageFile(kLocalAlbumFile, image);
+}
+
+int CAlbumMngr::DeleteAllLocal() {
+    store_.DeleteAllUsers();
+    std::error_code ec;
+    fs::remove(kLocalAlbumFile, ec);
+    return 0;
+}
+
+void CAlbumMngr::Backup() {
+    MirrorTree(kDbFolder, kDbBackFolder);
+    if (!folder_.empty()) {
+        WriteRegistCountBack(folder_, ReadRegistCount(folder_));
+    }
+}
+
+void CAlbumMngr::Restore() {
+    if (!CFileOperate::Exists(kDbBackFolder)) {
+        return;
+    }
+    MirrorTree(kDbBackFolder, kDbFolder);
+    if (!folder_.empty()) {
+        SetRegistCount(ReadRegistCountBack(folder_));
+    }
+}
+
+int CAlbumMngr::ExportAlbumFile(const AlbumImage& image, const std::string& path) {
+    progressTotal_ = store_.TotalDataCount();
+    progressDone_ = 0;
+    AlbumFileData data;
+    data.image = image;
+    data.registCount = folder_.empty() ? 0 : ReadRegistCount(folder_);
+    for (const RegUserEntry& listed : store_.ListUsers()) {
+        CUserInfo user;
+        if (store_.GetUser(listed.id, user) != 0) {
+            continue;
+        }
+        data.AddUser(user.id, user.name);
+        AlbumFileUser& out = data.users.back();
+        out.entries.reserve(user.data.size());
+        for (const RegDataInfo& entry : user.data) {
+            AlbumFileEntry item;
+            item.dataNumber = entry.dataNumber;
+            item.date = entry.date;
+            // An unreadable picture travels as a blank one.
+            InitBlankPicture(item.picture);
+            store_.ReadPicture(folder_, user.id, entry.dataNumber, item.picture);
+            out.entries.push_back(std::move(item));
+            ++progressDone_;
+        }
+    }
+    const std::vector<std::uint8_t> bytes = EncodeAlbumFile(data, userOrder_, &lastCutNames_);
+    return WriteFileAtomically(path, bytes.data(), bytes.size()) == 0 ? 0 : -1;
+}
+
+int CAlbumMngr::ImportAlbumFile(const std::string& path, AlbumImage& image) {
+    AlbumFileData file;
+    {
+        std::vector<std::uint8_t> bytes;
+        if (CFileOperate::ReadFileBytes(path, bytes) != 0 ||
+            ParseAlbumFile(bytes.data(), bytes.size(), file) != 0) {
+            return -1;
+        }
+    }
+    DeleteAllLocal();
+    progressTotal_ = static_cast<int>(file.TotalEntries());
+    progressDone_ = 0;
+    store_.BeginBatch();
+    for (const AlbumFileUser& user : file.users) {
+        std::vector<NewDataEntry> entries;
+        entries.reserve(user.entries.size());
+        for (const AlbumFileEntry& entry : user.entries) {
+            entries.push_back({entry.dataNumber, entry.date, &entry.picture});
+        }
+        // Names from other sources may carry line breaks, which UserInfo.dat
+        // cannot hold.
+        store_.AddUserWithEntries(user.id, WithoutLineBreaks(user.name), entries);
+        progressDone_ += static_cast<int>(user.entries.size());
+    }
+    store_.EndBatch();
+    if (!folder_.empty()) {
+        WriteRegistCount(folder_, file.registCount);
+    }
+    WriteAlbumImageFile(kLocalAlbumFile, file.image);
+    image = std::move(file.image);
+    return 0;
+}
+
+void CAlbumMngr::SetUserOrder(const std::vector<int>& rows) {
+    for (std::size_t i = 0; i < userOrder_.size(); ++i) {
+        userOrder_[i] = i < rows.size() ? rows[i] : -1;
+    }
+}
+
+void CAlbumMngr::StartTimePhase(int startValue, int expectedMs) {
+    startValue_ = startValue;
+    expectedMs_ = expectedMs > 0 ? expectedMs : 1;
+    phaseStartMs_ = NowMs();
+    phase_ = static_cast<int>(Phase::kTime);
+}
+
+void CAlbumMngr::StartCountPhase(int startValue) {
+    startValue_ = startValue;
+    phase_ = static_cast<int>(Phase::kCount);
+}
+
+void CAlbumMngr::EndPhase() {
+    phase_ = static_cast<int>(Phase::kNone);
+    lastPercent_ = 100.0;
+}
+
+double CAlbumMngr::AlbumProgress() const {
+    double fraction = 0.0;
+    switch (static_cast<Phase>(phase_.load())) {
+        case Phase::kTime:
+            fraction = static_cast<double>(NowMs() - phaseStartMs_) / expectedMs_;
+            break;
+        case Phase::kCount: {
+            const int total = progressTotal_;
+            fraction = total > 0 ? static_cast<double>(progressDone_) / total : 0.0;
+            break;
+        }
+        case Phase::kNone:
+            return lastPercent_;
+    }
+    // The time estimate may run out before the module answers; the bar then
+    // waits at the end of its half instead of running past it.
+    if (fraction > 1.0) {
+        fraction = 1.0;
+    }
+    const double percent = startValue_ + 50.0 * fraction;
+    lastPercent_ = percent;
+    return percent;
+}
+
+void CAlbumMngr::SetRegistCount(int count) {
+    registCount_ = count;
+    if (!folder_.empty()) {
+        WriteRegistCount(folder_, count);
+    }
+}
+
+void CAlbumMngr::ReloadRegistCount() {
+    registCount_ = folder_.empty() ? 0 : ReadRegistCount(folder_);
+}
+
+int CAlbumMngr::ProposeNewUser(std::string& name) const {
+    for (int id = 0; id < store_.IdCapacity(); ++id) {
+        if (!store_.IsUsedId(id)) {
+            char buffer[32];
+            std::snprintf(buffer, sizeof buffer, "USER_%04d", id);
+            name = buffer;
+            return id;
+        }
+    }
+    name.clear();
+    return -1;
+}
+
+int CAlbumMngr::AddNewUser(const std::string& name, int id) {
+    std::string prepared = name;
+    if (id < 0 || id >= store_.IdCapacity() || store_.IsUsedId(id) ||
+        PrepareUserName(prepared) == NameCheck::kLineBreak) {
+        return -1;
+    }
+    const int result = store_.AddUser(id, prepared);
+    if (result != 0) {
+        return result;
+    }
+    SetRegistCount(registCount_ + 1);
+    return id;
+}
+
+int CAlbumMngr::RenameUser(int id, const std::string& name) {
+    std::string prepared = name;
+    if (PrepareUserName(prepared) == NameCheck::kLineBreak) {
+        return -1;
+    }
+    return store_.Rename(id, prepared);
+}
+
+bool CAlbumMngr::IsNameFree(const std::string& name, int id) const {
+    for (const RegUserEntry& user : store_.ListUsers()) {
+        if (user.id != id && user.name == name) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CAlbumMngr::IsRegistered(int id) const {
+    for (const RegUserEntry& user : store_.ListUsers()) {
+        if (user.id == id) {
+            return true;
+        }
+    }
+    return false;
+}
