@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "emulator/Faults.h"
+#include "emulator/Module.h"
+#include "emulator/PtyServer.h"
+
+namespace kyto::emu {
+
+struct EmulatorOptions {
+    ModuleConfig module;
+    LineOptions line;
+    FaultOptions faults;
+    std::string printEmptyAlbum;  // write an empty album block there and exit
+    bool help = false;
+};
+
+// Parses the command line (without the program name). False with a message
+// for the user on a bad option.
+bool ParseOptions(const std::vector<std::string>& args, EmulatorOptions& options,
+                  std::string& error);
+
+const char* UsageText();
+
+}  // namespace kyto::emu

@@ -1,0 +1,385 @@
+#include "emulator/PtyServer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace kyto::emu {
+
+namespace {
+
+int RateOfSpeed(speed_t speed) {
+    static constexpr struct {
+        speed_t code;
+        int rate;
+    } kRates[] = {{B0, 0},
+                  {B50, 50},
+                  {B75, 75},
+                  {B110, 110},
+                  {B134, 134},
+                  {B150, 150},
+                  {B200, 200},
+                  {B300, 300},
+                  {B600, 600},
+                  {B1200, 1200},
+                  {B1800, 1800},
+                  {B2400, 2400},
+                  {B4800, 4800},
+                  {B9600, 9600},
+                  {B19200, 19200},
+                  {B38400, 38400},
+                  {B57600, 57600},
+                  {B115200, 115200},
+                  {B230400, 230400},
+                  {B460800, 460800},
+                  {B500000, 500000},
+                  {B576000, 576000},
+                  {B921600, 921600},
+                  {B1000000, 1000000},
+                  {B1152000, 1152000},
+                  {B1500000, 1500000},
+                  {B2000000, 2000000}};
+    for (const auto& r : kRates) {
+        if (r.code == speed) {
+            return r.rate;
+        }
+    }
+    return -1;
+}
+
+std::string Hex(std::uint8_t v) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", v);
+    return text;
+}
+
+}  // namespace
+
+int BaudOfIndex(int index) {
+    static constexpr int kRates[] = {9600, 38400, 115200, 230400, 460800, 921600};
+    return index >= 0 && index < 6 ? kRates[index] : 0;
+}
+
+CPtyServer::CPtyServer(CModule& module, const LineOptions& line, const FaultOptions& faults,
+                       std::uint64_t seed)
+    : module_(module), line_(line), faultOptions_(faults), faults_(faults, seed) {}
+
+CPtyServer::~CPtyServer() {
+    Close();
+}
+
+bool CPtyServer::Open(std::string& error) {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
+        error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
+        Close();
+        return false;
+    }
+    char name[256];
+    if (ptsname_r(master_, name, sizeof name) != 0) {
+        error = std::string("ptsname: ") + std::strerror(errno);
+        Close();
+        return false;
+    }
+    slavePath_ = name;
+    slave_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave_ < 0) {
+        error = slavePath_ + ": " + std::strerror(errno);
+        Close();
+        return false;
+    }
+    // A raw 9600-baud line until the host says otherwise. EXTPROC makes the
+    // kernel report every change of the host's line settings to the packet-
+    // mode master, so bytes sent just before a rate change are judged by the
+    // rate they were sent at.
+    termios t{};
+    tcgetattr(slave_, &t);
+    cfmakeraw(&t);
+    t.c_lflag |= EXTPROC;
+    cfsetispeed(&t, B9600);
+    cfsetospeed(&t, B9600);
+    tcsetattr(slave_, TCSANOW, &t);
+    int on = 1;
+    if (ioctl(master_, TIOCPKT, &on) != 0) {
+        error = std::string("packet mode: ") + std::strerror(errno);
+        Close();
+        return false;
+    }
+    lastSeenHostRate_ = HostRate();
+    if (!line_.linkPath.empty()) {
+        struct stat st {};
+        if (lstat(line_.linkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            unlink(line_.linkPath.c_str());
+        }
+        if (symlink(slavePath_.c_str(), line_.linkPath.c_str()) != 0) {
+            error = line_.linkPath + ": " + std::strerror(errno);
+            Close();
+            return false;
+        }
+    }
+    return true;
+}
+
+void CPtyServer::Close() {
+    if (!line_.linkPath.empty() && !slavePath_.empty()) {
+        char target[256];
+        const ssize_t n = readlink(line_.linkPath.c_str(), target, sizeof target - 1);
+        if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == slavePath_) {
+            unlink(line_.linkPath.c_str());
+        }
+    }
+    if (slave_ >= 0) {
+        close(slave_);
+        slave_ = -1;
+    }
+    if (master_ >= 0) {
+        close(master_);
+        master_ = -1;
+    }
+}
+
+int CPtyServer::HostRate() const {
+    termios t{};
+    if (tcgetattr(master_, &t) != 0) {
+        return -1;
+    }
+    return RateOfSpeed(cfgetospeed(&t));
+}
+
+void CPtyServer::Log(const std::string& text) const {
+    if (line_.verbose) {
+        std::fprintf(stderr, "kyto-emu: %s\n", text.c_str());
+    }
+}
+
+CPtyServer::Clock::duration CPtyServer::ByteTime() const {
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(10.0 / rate_));
+}
+
+std::size_t CPtyServer::ChunkBytes() const {
+    // About 2 ms of line time per write: precise enough, few wake-ups.
+    return std::max<std::size_t>(1, static_cast<std::size_t>(rate_ / 10 / 500));
+}
+
+void CPtyServer::ReadInput(Clock::time_point now) {
+    std::uint8_t buffer[65536 + 1];
+    bool settingsChanged = false;
+    for (;;) {
+        const ssize_t n = read(master_, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        if (buffer[0] != TIOCPKT_DATA) {
+            settingsChanged = true;  // the host changed its line settings
+            continue;
+        }
+        const int host = HostRate();
+        // Bytes read together with a settings change (or after one that went
+        // unreported) may have been sent before it: they get the benefit of
+        // the doubt. Otherwise the host's present rate decides.
+        const bool ambiguous = settingsChanged || host != lastSeenHostRate_;
+        lastSeenHostRate_ = host;
+        const std::size_t count = static_cast<std::size_t>(n - 1);
+        if (silent_) {
+            continue;
+        }
+        if (host != rate_ && !ambiguous) {
+            if (decoder_.InFrame()) {
+                decoder_.Reset();
+            }
+            Log("lost " + std::to_string(count) + " bytes: host at " + std::to_string(host) +
+                " baud, line at " + std::to_string(rate_));
+            continue;
+        }
+        lastInput_ = now;
+        std::vector<CommandFrame> frames;
+        decoder_.Feed(buffer + 1, count, frames);
+        TakeFrames(frames);
+        if (vanish_) {
+            return;
+        }
+    }
+    if (settingsChanged) {
+        lastSeenHostRate_ = HostRate();
+    }
+}
+
+void CPtyServer::TakeFrames(std::vector<CommandFrame>& frames) {
+    for (CommandFrame& f : frames) {
+        if (silent_ || vanish_) {
+            return;
+        }
+        if (f.code == kSetBaudRate) {
+            // Taken at once, as the UART is reprogrammed on reception: the
+            // host reopens its port at the new rate right after sending it.
+            const int rate = f.payload.size() == 1 ? BaudOfIndex(f.payload[0]) : 0;
+            if (rate > 0) {
+                Log("line rate " + std::to_string(rate_) + " -> " + std::to_string(rate));
+                rate_ = rate;
+            } else {
+                Log("ignored invalid baud command");
+            }
+            continue;
+        }
+        if (f.code == kExecute || f.code == kExecuteEx) {
+            ++framesRequested_;
+            if (faultOptions_.vanishAfter >= 0 && framesRequested_ > faultOptions_.vanishAfter) {
+                vanish_ = true;
+                return;
+            }
+            if (faultOptions_.silentAfter >= 0 && framesRequested_ > faultOptions_.silentAfter) {
+                Log("silent from now on");
+                silent_ = true;
+                queue_.clear();
+                return;
+            }
+        }
+        queue_.push_back(Pending{std::move(f)});
+    }
+}
+
+void CPtyServer::StartNextCommand(Clock::time_point now) {
+    while (!out_.active && !queue_.empty()) {
+        Pending p = std::move(queue_.front());
+        queue_.pop_front();
+        const std::uint8_t code = p.command.code;
+        Response r = module_.Handle(p.command);
+        if (!module_.Note().empty()) {
+            Log(module_.Note());
+        }
+        if (!r.answer) {
+            continue;
+        }
+        Log("command " + Hex(code) + " (" + std::to_string(p.command.payload.size()) +
+            " bytes) -> " + Hex(r.code) + " with " + std::to_string(r.payload.size()) + " bytes");
+        out_.bytes = faults_.Apply(EncodeResponse(r.code, r.payload));
+        out_.sent = 0;
+        out_.start = now;
+        if (r.frame && faultOptions_.delayMs > 0) {
+            out_.start += std::chrono::milliseconds(faultOptions_.delayMs);
+        }
+        out_.lineClock = out_.start;
+        out_.active = true;
+        out_.waitWritable = false;
+    }
+}
+
+void CPtyServer::PumpOutput(Clock::time_point now) {
+    while (out_.active) {
+        if (now < out_.start) {
+            return;
+        }
+        const std::size_t remaining = out_.bytes.size() - out_.sent;
+        if (remaining == 0) {
+            out_.active = false;
+            return;
+        }
+        std::size_t chunk = remaining;
+        if (line_.lineTiming) {
+            chunk = std::min(remaining, ChunkBytes());
+            const Clock::time_point due = out_.lineClock + static_cast<long>(chunk) * ByteTime();
+            if (now < due) {
+                return;
+            }
+        }
+        std::size_t done = chunk;
+        if (HostRate() == rate_) {
+            const ssize_t n = write(master_, out_.bytes.data() + out_.sent, chunk);
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                // The host is not reading (or has closed the port): wait for room.
+                out_.waitWritable = (errno == EAGAIN || errno == EWOULDBLOCK);
+                if (!out_.waitWritable) {
+                    Log(std::string("write failed: ") + std::strerror(errno));
+                    out_.active = false;
+                }
+                return;
+            }
+            done = static_cast<std::size_t>(n);
+        }
+        // Else the host listens at another rate: these bytes are lost on the line.
+        out_.waitWritable = false;
+        out_.sent += done;
+        if (line_.lineTiming) {
+            // After a stall the line does not catch up faster than its rate.
+            out_.lineClock = std::max(out_.lineClock + static_cast<long>(done) * ByteTime(),
+                                      now - static_cast<long>(ChunkBytes()) * ByteTime());
+        }
+    }
+}
+
+int CPtyServer::Run(const volatile std::sig_atomic_t* stop, const sigset_t* waitMask) {
+    while (!*stop) {
+        const Clock::time_point now = Clock::now();
+        StartNextCommand(now);
+        PumpOutput(now);
+
+        // Sleep until the next thing that is due, or until input arrives.
+        Clock::time_point wake = Clock::time_point::max();
+        if (out_.active && !out_.waitWritable) {
+            Clock::time_point due = out_.start;
+            if (line_.lineTiming && now >= out_.start) {
+                const std::size_t chunk = std::min(out_.bytes.size() - out_.sent, ChunkBytes());
+                due = out_.lineClock + static_cast<long>(chunk) * ByteTime();
+            }
+            wake = std::min(wake, due);
+        }
+        if (decoder_.InFrame()) {
+            wake = std::min(wake, lastInput_ + std::chrono::milliseconds(line_.framePauseMs));
+        }
+        pollfd fd{master_, static_cast<short>(POLLIN | POLLPRI | (out_.waitWritable ? POLLOUT : 0)),
+                  0};
+        timespec timeout{};
+        timespec* timeoutPtr = nullptr;
+        if (wake != Clock::time_point::max()) {
+            const auto left = std::max(Clock::duration::zero(), wake - Clock::now());
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
+            timeout.tv_nsec = static_cast<long>(ns % 1000000000);
+            timeoutPtr = &timeout;
+        }
+        const int ready = ppoll(&fd, 1, timeoutPtr, waitMask);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            std::fprintf(stderr, "kyto-emu: poll: %s\n", std::strerror(errno));
+            return 1;
+        }
+        const Clock::time_point after = Clock::now();
+        if (fd.revents & (POLLIN | POLLPRI)) {
+            ReadInput(after);
+            if (vanish_) {
+                std::fprintf(stderr, "kyto-emu: vanishing after %lld frames\n",
+                             faultOptions_.vanishAfter);
+                Close();
+                return 0;
+            }
+        }
+        if (decoder_.InFrame() &&
+            after - lastInput_ >= std::chrono::milliseconds(line_.framePauseMs)) {
+            Log("abandoned an incomplete command frame");
+            decoder_.Reset();
+        }
+        if (fd.revents & POLLOUT) {
+            out_.waitWritable = false;
+        }
+    }
+    return 0;
+}
+
+}  // namespace kyto::emu

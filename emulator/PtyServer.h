@@ -1,0 +1,99 @@
+#pragma once
+
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "emulator/Faults.h"
+#include "emulator/Frames.h"
+#include "emulator/Module.h"
+
+// The module's serial line on a pseudo-terminal.
+//
+// Like a UART, the line has its own rate: 9600 baud at start, changed by the
+// baud command (0x0E, never answered). The host's rate is what it set on its
+// end of the pty. While the two differ, the host's bytes are lost (a UART
+// drops characters with framing errors) and so are the module's. Responses
+// leave at the line rate, 10 bits per byte, unless line timing is off.
+//
+// The emulator keeps its own descriptor of the terminal end open, so a host
+// may close and reopen the port at will (as a connect with a baud switch
+// does) and the pty never hangs up.
+namespace kyto::emu {
+
+struct LineOptions {
+    bool lineTiming = true;
+    std::string linkPath;    // symlink to the terminal end, made at open and removed at close
+    int framePauseMs = 200;  // a pause this long inside a command frame abandons it
+    bool verbose = false;    // one line per command on standard error
+};
+
+// Baud index of the 0x0E command → rate; 0 for an invalid index.
+int BaudOfIndex(int index);
+
+class CPtyServer {
+public:
+    CPtyServer(CModule& module, const LineOptions& line, const FaultOptions& faults,
+               std::uint64_t seed);
+    ~CPtyServer();
+    CPtyServer(const CPtyServer&) = delete;
+    CPtyServer& operator=(const CPtyServer&) = delete;
+
+    bool Open(std::string& error);
+    const std::string& PortPath() const { return slavePath_; }
+
+    // Serves until *stop becomes non-zero (checked whenever a signal
+    // interrupts the wait; the caller blocks its stop signals and passes the
+    // mask to use while waiting) or the port vanishes by fault injection.
+    // Returns the process exit code.
+    int Run(const volatile std::sig_atomic_t* stop, const sigset_t* waitMask);
+
+    void Close();
+    int LineRate() const { return rate_; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    struct Pending {
+        CommandFrame command;
+    };
+    struct Output {
+        std::vector<std::uint8_t> bytes;
+        std::size_t sent = 0;
+        Clock::time_point start;      // processing finished, first byte may leave
+        Clock::time_point lineClock;  // when everything sent so far has left the line
+        bool active = false;
+        bool waitWritable = false;
+    };
+
+    int HostRate() const;
+    void ReadInput(Clock::time_point now);
+    void TakeFrames(std::vector<CommandFrame>& frames);
+    void StartNextCommand(Clock::time_point now);
+    void PumpOutput(Clock::time_point now);
+    std::size_t ChunkBytes() const;
+    Clock::duration ByteTime() const;
+    void Log(const std::string& text) const;
+
+    CModule& module_;
+    LineOptions line_;
+    FaultOptions faultOptions_;
+    CFaultInjector faults_;
+    int master_ = -1;
+    int slave_ = -1;
+    std::string slavePath_;
+    int rate_ = 9600;
+    int lastSeenHostRate_ = 0;
+    CCommandDecoder decoder_;
+    Clock::time_point lastInput_;
+    std::deque<Pending> queue_;
+    Output out_;
+    long long framesRequested_ = 0;
+    bool silent_ = false;
+    bool vanish_ = false;
+};
+
+}  // namespace kyto::emu

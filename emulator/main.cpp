@@ -1,0 +1,80 @@
+// kyto-emu: the Kyto module played on a pseudo-terminal, for trying the
+// application and for its end-to-end tests without hardware.
+#include <signal.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "emulator/Album.h"
+#include "emulator/Options.h"
+#include "emulator/PtyServer.h"
+#include "emulator/StateFile.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnStopSignal(int) {
+    g_stop = 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace kyto::emu;
+    EmulatorOptions options;
+    std::string error;
+    if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+        std::fprintf(stderr, "kyto-emu: %s\n%s", error.c_str(), UsageText());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(UsageText(), stdout);
+        return 0;
+    }
+    if (!options.printEmptyAlbum.empty()) {
+        if (!WriteWholeFileAtomically(options.printEmptyAlbum,
+                                      CAlbum(options.module.albumType).Serialize(), error)) {
+            std::fprintf(stderr, "kyto-emu: %s\n", error.c_str());
+            return 1;
+        }
+        return 0;
+    }
+
+    CModule module(options.module);
+    if (!module.RestoreFlash(error)) {
+        std::fprintf(stderr, "kyto-emu: %s\n", error.c_str());
+        return 1;
+    }
+
+    // The stop signals are blocked except while the server waits, so a stop
+    // request is never lost between a check and the wait.
+    sigset_t stopSignals, waitMask;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGHUP);
+    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+    sigdelset(&waitMask, SIGTERM);
+    sigdelset(&waitMask, SIGINT);
+    sigdelset(&waitMask, SIGHUP);
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    CPtyServer server(module, options.line, options.faults, options.module.seed);
+    if (!server.Open(error)) {
+        std::fprintf(stderr, "kyto-emu: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", server.PortPath().c_str());
+    std::fflush(stdout);
+    const int code = server.Run(&g_stop, &waitMask);
+    server.Close();
+    return code;
+}
