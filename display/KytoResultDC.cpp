@@ -13,6 +13,8 @@ namespace {
 // The label background: black (or the stabilising back colour) laid over the
 // picture with one constant alpha.
 constexpr int kLabelAlpha = 160;
+// Bound of the label text cache; it starts afresh when full.
+constexpr std::size_t kMaxCachedTexts = 1024;
 
 QPen SolidPen(int r, int g, int b) {
     QPen pen(QColor(r, g, b), 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
@@ -42,6 +44,7 @@ int CKytoResultDC::Create(int width, int height) {
 }
 
 void CKytoResultDC::Release() {
+    texts_.clear();
     metrics_.reset();
     CResultDC::Release();
 }
@@ -50,6 +53,22 @@ void CKytoResultDC::SetStyle(const OverlayStyle& style) {
     style_ = style;
     font_ = MakeLabelFont(style.fontWidth, style.fontHeight);
     metrics_.emplace(font_);
+    texts_.clear();
+}
+
+const CKytoResultDC::CachedText& CKytoResultDC::Text(const std::string& text) {
+    auto found = texts_.find(text);
+    if (found != texts_.end()) {
+        return found->second;
+    }
+    CachedText cached;
+    const QString qtext = QString::fromStdString(text);
+    cached.text.setText(qtext);
+    cached.text.setTextFormat(Qt::PlainText);
+    cached.text.setPerformanceHint(QStaticText::AggressiveCaching);
+    cached.text.prepare(QTransform(), font_);
+    cached.width = metrics_->horizontalAdvance(qtext);
+    return texts_.emplace(text, std::move(cached)).first->second;
 }
 
 QFont CKytoResultDC::MakeLabelFont(int width, int height) {
@@ -199,35 +218,33 @@ void CKytoResultDC::DrawGauge(int x, int top, int height, int value) {
 }
 
 void CKytoResultDC::DrawLabels(const std::vector<OverlayLabel>& labels, int left, int top) {
-    struct Line {
-        QString text;
-        int width;
-        int height;
-    };
-    std::vector<Line> lines;
-    lines.reserve(labels.size());
-    int widest = 0, tallest = 0;
+    // Every line has the font's height (the tallest label), and the text is
+    // left-aligned, so the block's width never moves a line.
+    const int height = metrics_->height();
+    // Entries stay put while the map grows, so the pointers below hold as
+    // long as the cache is only emptied before the block starts.
+    if (texts_.size() + labels.size() > kMaxCachedTexts) {
+        texts_.clear();
+    }
+    std::vector<const CachedText*> texts;
+    texts.reserve(labels.size());
     for (const OverlayLabel& label : labels) {
-        Line line{QString::fromStdString(label.text), 0, metrics_->height()};
-        line.width = metrics_->horizontalAdvance(line.text);
-        widest = std::max(widest, line.width);
-        tallest = std::max(tallest, line.height);
-        lines.push_back(std::move(line));
+        texts.push_back(&Text(label.text));
     }
 
     PaintScope painter(*this);
-    int y = top - static_cast<int>(labels.size()) * tallest - 4;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const Line& line = lines[i];
+    int y = top - static_cast<int>(labels.size()) * height - 4;
+    for (std::size_t i = 0; i < labels.size(); ++i) {
         QColor back = labels[i].backColour;
         back.setAlpha(kLabelAlpha);
-        const int backWidth = std::min(line.width, SurfaceWidth() - left);
+        const int backWidth = std::min(texts[i]->width, SurfaceWidth() - left);
         if (backWidth > 0) {
-            painter->fillRect(QRect(left, y, backWidth, line.height), back);
+            painter->fillRect(QRect(left, y, backWidth, height), back);
         }
+        // Left-aligned in a line exactly one font height tall, so the text's
+        // top is the line's top.
         painter->setPen(labels[i].textColour);
-        painter->drawText(QRect(left, y, widest, line.height), Qt::AlignLeft | Qt::AlignVCenter,
-                          line.text);
-        y += line.height;
+        painter->drawStaticText(left, y, texts[i]->text);
+        y += height;
     }
 }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QPen>
+#include <QStaticText>
 #include <cstdint>
 #include <optional>
-
-#include <QFontMetrics>
+#include <string>
+#include <unordered_map>
 
 #include "display/OverlayLabels.h"
 #include "display/OverlayStyle.h"
@@ -54,10 +56,19 @@ private:
     void DrawLabels(const std::vector<OverlayLabel>& labels, int left, int top);
     void DrawGauge(int x, int top, int height, int value);
 
+    // Label texts repeat from frame to frame (names, ages, the fixed words):
+    // their laid-out glyphs and widths are kept for the font in use.
+    struct CachedText {
+        QStaticText text;
+        int width = 0;
+    };
+    const CachedText& Text(const std::string& text);
+
     QPen bodyPen_, handPen_, facePen_, outlinePen_;
     QPen directionXPen_, directionYPen_, directionZPen_, gazePen_;
     QFont font_;
     std::optional<QFontMetrics> metrics_;
+    std::unordered_map<std::string, CachedText> texts_;
     OverlayStyle style_;
     UserNameLookup names_;
 };
