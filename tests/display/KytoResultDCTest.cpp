@@ -271,3 +271,31 @@ TEST(KytoResultDCStyleTest, PositiveHeightIsTheCellHeight) {
 }
 
 }  // namespace
+
+namespace {
+
+// More distinct names than the label text cache keeps: the cache starts
+// afresh between faces and every label is still drawn.
+TEST(KytoResultDCCacheTest, ManyDistinctLabelsAcrossFrames) {
+    CKytoResultDC dc;
+    ASSERT_EQ(dc.Create(320, 320), 1);
+    dc.SetUserNameLookup([](int id) { return "user " + std::to_string(id); });
+    std::uint8_t flags[11] = {};
+    flags[kShowRecognition] = 1;
+    for (int frame = 0; frame < 3; ++frame) {
+        CFrameResult result;
+        for (int i = 0; i < 500; ++i) {
+            FaceResult face = fixtures::Face(160, 200, 40);
+            face.recognition.userId = frame * 500 + i;
+            face.recognition.SetValid(true);
+            result.faces.push_back(face);
+        }
+        dc.Fill(QColor(128, 128, 128));
+        dc.SetFit(320, 240);
+        dc.DrawResults(flags, 1.0, result);
+        EXPECT_TRUE(
+            fixtures::AreaHasColour(dc.Surface(), QRect(140, 150, 80, 70), QColor(255, 204, 0), 0));
+    }
+}
+
+}  // namespace
