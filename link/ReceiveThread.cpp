@@ -92,6 +92,7 @@ public:
 private:
     bool Drain(int pollResult);
     void Transmit();
+    void AbandonSend();
     void FinishSend(int total, int length, const std::uint8_t* data, int retries, int pollResult);
     bool Running() {
         std::lock_guard<std::mutex> guard(s_.lock);
@@ -246,7 +247,7 @@ void Receiver::Run() {
             sendWanted = s_.pendingLength > 0;
         }
         if (sendWanted && !present_) {
-            FinishSend(0, 0, nullptr, 0, 0);
+            AbandonSend();
             continue;
         }
         const Clock::time_point now = Clock::now();
@@ -296,11 +297,23 @@ void Receiver::Run() {
         }
     }
     // Nobody may stay blocked in com_write once the thread is gone.
-    std::unique_lock<std::mutex> guard(s_.lock);
-    if (s_.pendingLength > 0) {
-        guard.unlock();
-        FinishSend(0, 0, nullptr, 0, 0);
+    AbandonSend();
+}
+
+// Releases the writer of a send that cannot go out (port vanished or being
+// closed); the send line records that nothing was written.
+void Receiver::AbandonSend() {
+    const std::uint8_t* data = nullptr;
+    int length = 0;
+    {
+        std::lock_guard<std::mutex> guard(s_.lock);
+        if (s_.pendingLength <= 0) {
+            return;
+        }
+        data = s_.pendingData;
+        length = s_.pendingLength;
     }
+    FinishSend(0, length, data, 0, 0);
 }
 
 }  // namespace

@@ -72,8 +72,8 @@ TEST(SerialLink, SendsLeaveOnTheHundredMillisecondGrid) {
     // Measured where the bytes arrive: the second command leaves one grid
     // step after the first although it was requested 30 ms later.
     const auto gap = std::chrono::duration<double, std::milli>(chunks.back().at - chunks[0].at);
-    EXPECT_GE(gap.count(), 92.0);
-    EXPECT_LE(gap.count(), 115.0);
+    EXPECT_GE(gap.count(), 85.0);
+    EXPECT_LE(gap.count(), 130.0);
 }
 
 TEST(SerialLink, ReceivesIntoTheBufferAndRecordsTheRead) {
@@ -169,6 +169,7 @@ TEST(SerialLink, VanishedPortIdlesUntilClosedAndAnotherOpenWorks) {
     // Sends are abandoned at once and nothing arrives.
     const Bytes command = {0xFE, 0x00, 0x00, 0x00};
     EXPECT_EQ(link.Write(command.data(), 4), 4);
+    EXPECT_NE(link.SendInfo().find("dwTotal = 0,"), std::string::npos) << link.SendInfo();
     EXPECT_EQ(link.WaitAvailable(1, 100), 0);
 
     PtyModule replugged;
