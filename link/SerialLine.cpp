@@ -103,7 +103,10 @@ int OpenSerialDevice(const char* path, int baud, int& error) {
         close(fd);
         return -1;
     }
-    tcflush(fd, TCIOFLUSH);
+    // Stale input from before the open is dropped. Output is left alone: on
+    // a pseudo-terminal it is what the far side has not read yet of the
+    // previous session's last command.
+    tcflush(fd, TCIFLUSH);
     return fd;
 }
 
