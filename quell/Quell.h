@@ -16,8 +16,9 @@
  * remembers its last detection and a damped velocity, which predicts where
  * the detection should be now. Each detection/track pair whose centre
  * distance to the prediction is within two sizes and whose sizes differ by
- * less than a factor of 2.5 is a candidate; its cost is the distance in
- * sizes plus half the log size ratio. Candidates are taken greedily, cheapest
+ * less than a factor of 2.5 is a candidate; its cost is the distance plus
+ * half the size difference, both in units of the larger size. Candidates are
+ * taken greedily, cheapest
  * first. A track without a detection is kept (not reported) for the retry
  * count of frames and then dropped; a detection without a track opens a new
  * one with the next tracking ID (0, 1, 2 ... per kind, restarting after

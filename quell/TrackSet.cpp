@@ -1,6 +1,7 @@
 #include "quell/TrackSet.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace quell {
@@ -16,8 +17,9 @@ constexpr double kSizeCostWeight = 0.5;
 // is the previous estimate, which keeps jitter out of the prediction.
 constexpr double kVelocityGain = 0.5;
 
+// Half away from zero; the values are averages of 32-bit inputs and fit.
 int Round(double v) {
-    return static_cast<int>(std::lround(v));
+    return static_cast<int>(v < 0 ? v - 0.5 : v + 0.5);
 }
 
 // The gain rule shared by position and size: change is the distance to the
@@ -46,7 +48,7 @@ void CTrackSet::Clear() {
 void CTrackSet::Follow(Track& t, const Detection& d) const {
     const double dx = d.x - t.x;
     const double dy = d.y - t.y;
-    const double gain = FollowGain(std::hypot(dx, dy), t.size, positionSteadiness_);
+    const double gain = FollowGain(std::sqrt(dx * dx + dy * dy), t.size, positionSteadiness_);
     t.x += gain * dx;
     t.y += gain * dy;
     const double ds = d.size - t.size;
@@ -82,10 +84,43 @@ int CTrackSet::OpenTrack(const Detection& d) {
     return slot;
 }
 
+void CTrackSet::Match(Track& t, const Detection& d) const {
+    const double frames = t.missed + 1;
+    const double stepX = (d.x - t.rawX) / frames;
+    const double stepY = (d.y - t.rawY) / frames;
+    if (t.matches == 1) {
+        t.vx = stepX;
+        t.vy = stepY;
+    } else {
+        t.vx += kVelocityGain * (stepX - t.vx);
+        t.vy += kVelocityGain * (stepY - t.vy);
+    }
+    ++t.matches;
+    t.missed = 0;
+    t.rawX = d.x;
+    t.rawY = d.y;
+    t.rawSize = d.size;
+    Follow(t, d);
+}
+
 void CTrackSet::Update(const Detection* dets, int count, TrackOutput* out) {
     count = std::clamp(count, 0, kMaxTracks);
 
-    std::array<Candidate, kMaxTracks * kMaxTracks> candidates;
+    // The detections side by side in float, padded to 35 with entries that
+    // fail every gate, so that the pair loop below has no branches and
+    // vectorises.
+    alignas(16) std::array<float, kMaxTracks> gx{}, gy{}, gs;
+    gs.fill(-1.0f);
+    for (int di = 0; di < count; ++di) {
+        gx[di] = static_cast<float>(dets[di].x);
+        gy[di] = static_cast<float>(dets[di].y);
+        gs[di] = dets[di].size > 0 ? static_cast<float>(dets[di].size) : -1.0f;
+    }
+
+    // Candidate pairs, each as one key: the cost's float bits (a positive
+    // float orders like its bit pattern) above the track and detection
+    // numbers, so that equal costs still order the same way every time.
+    std::array<std::uint64_t, kMaxTracks * kMaxTracks> candidates;
     int candidateCount = 0;
     for (int ti = 0; ti < kMaxTracks; ++ti) {
         const Track& t = tracks_[ti];
@@ -93,66 +128,80 @@ void CTrackSet::Update(const Detection* dets, int count, TrackOutput* out) {
             continue;
         }
         const double ahead = t.missed + 1;
-        const double px = t.rawX + t.vx * ahead;
-        const double py = t.rawY + t.vy * ahead;
-        for (int di = 0; di < count; ++di) {
-            const Detection& d = dets[di];
-            if (!(d.size > 0)) {
-                continue;
-            }
-            const double ratio = d.size / t.rawSize;
-            if (ratio > kMaxSizeRatio || ratio < 1.0 / kMaxSizeRatio) {
-                continue;
-            }
-            const double reference = std::max(d.size, t.rawSize);
-            const double distance = std::hypot(d.x - px, d.y - py) / reference;
-            if (distance > kGateSizes) {
-                continue;
-            }
-            candidates[candidateCount++] = {distance + kSizeCostWeight * std::fabs(std::log(ratio)),
-                                            static_cast<std::int8_t>(ti),
-                                            static_cast<std::int8_t>(di)};
+        const float px = static_cast<float>(t.rawX + t.vx * ahead);
+        const float py = static_cast<float>(t.rawY + t.vy * ahead);
+        const float trackSize = static_cast<float>(t.rawSize);
+        const float minSize = static_cast<float>(t.rawSize / kMaxSizeRatio);
+        const float maxSize = static_cast<float>(t.rawSize * kMaxSizeRatio);
+        constexpr float kGate2 = static_cast<float>(kGateSizes * kGateSizes);
+        constexpr float kSizeWeight = static_cast<float>(kSizeCostWeight);
+        alignas(16) std::array<float, kMaxTracks> cost;
+        alignas(16) std::array<std::int32_t, kMaxTracks> inside;
+        for (int di = 0; di < kMaxTracks; ++di) {
+            const float ex = gx[di] - px;
+            const float ey = gy[di] - py;
+            const float distance2 = ex * ex + ey * ey;
+            const float reference = std::max(gs[di], trackSize);
+            inside[di] = (gs[di] >= minSize) & (gs[di] <= maxSize) &
+                         (distance2 <= kGate2 * reference * reference);
+            // Both terms in units of the larger size; the size term is at
+            // most 0.6 inside the ratio gate.
+            cost[di] =
+                (std::sqrt(distance2) + kSizeWeight * std::fabs(gs[di] - trackSize)) / reference;
+        }
+        std::uint64_t insideBits = 0;
+        for (int di = 0; di < kMaxTracks; ++di) {
+            insideBits |= std::uint64_t(inside[di] & 1) << di;
+        }
+        for (; insideBits != 0; insideBits &= insideBits - 1) {
+            const int di = std::countr_zero(insideBits);
+            candidates[candidateCount++] =
+                (std::uint64_t{std::bit_cast<std::uint32_t>(cost[di])} << 16) |
+                static_cast<std::uint64_t>(ti << 8) | static_cast<std::uint64_t>(di);
         }
     }
-    std::sort(candidates.begin(), candidates.begin() + candidateCount,
-              [](const Candidate& a, const Candidate& b) {
-                  if (a.cost != b.cost) {
-                      return a.cost < b.cost;
-                  }
-                  return a.track != b.track ? a.track < b.track : a.det < b.det;
-              });
 
+    // Greedy association, cheapest pair first. Instead of sorting, rounds
+    // take every pair that is the cheapest for both its track and its
+    // detection: that is exactly the pair the cheapest-first order would
+    // take next for them, and each round takes at least the overall
+    // cheapest one.
     std::array<bool, kMaxTracks> trackTaken{};
     for (int di = 0; di < count; ++di) {
         out[di] = TrackOutput{};
     }
-    for (int c = 0; c < candidateCount; ++c) {
-        const int ti = candidates[c].track;
-        const int di = candidates[c].det;
-        if (trackTaken[ti] || out[di].slot >= 0) {
-            continue;
+    constexpr std::uint64_t kNone = ~std::uint64_t{0};
+    while (candidateCount > 0) {
+        std::array<std::uint64_t, kMaxTracks> bestOfTrack;
+        std::array<std::uint64_t, kMaxTracks> bestOfDet;
+        bestOfTrack.fill(kNone);
+        bestOfDet.fill(kNone);
+        for (int c = 0; c < candidateCount; ++c) {
+            const std::uint64_t key = candidates[c];
+            const int ti = static_cast<int>((key >> 8) & 0xFF);
+            const int di = static_cast<int>(key & 0xFF);
+            bestOfTrack[ti] = std::min(bestOfTrack[ti], key);
+            bestOfDet[di] = std::min(bestOfDet[di], key);
         }
-        trackTaken[ti] = true;
-        out[di].slot = ti;
-
-        Track& t = tracks_[ti];
-        const Detection& d = dets[di];
-        const double frames = t.missed + 1;
-        const double stepX = (d.x - t.rawX) / frames;
-        const double stepY = (d.y - t.rawY) / frames;
-        if (t.matches == 1) {
-            t.vx = stepX;
-            t.vy = stepY;
-        } else {
-            t.vx += kVelocityGain * (stepX - t.vx);
-            t.vy += kVelocityGain * (stepY - t.vy);
+        int kept = 0;
+        for (int c = 0; c < candidateCount; ++c) {
+            const std::uint64_t key = candidates[c];
+            const int ti = static_cast<int>((key >> 8) & 0xFF);
+            const int di = static_cast<int>(key & 0xFF);
+            if (bestOfTrack[ti] == key && bestOfDet[di] == key) {
+                trackTaken[ti] = true;
+                out[di].slot = ti;
+                Match(tracks_[ti], dets[di]);
+            }
         }
-        ++t.matches;
-        t.missed = 0;
-        t.rawX = d.x;
-        t.rawY = d.y;
-        t.rawSize = d.size;
-        Follow(t, d);
+        for (int c = 0; c < candidateCount; ++c) {
+            const std::uint64_t key = candidates[c];
+            const int ti = static_cast<int>((key >> 8) & 0xFF);
+            const int di = static_cast<int>(key & 0xFF);
+            candidates[kept] = key;
+            kept += !trackTaken[ti] && out[di].slot < 0;
+        }
+        candidateCount = kept;
     }
 
     // Unseen tracks age first so that the slots they free serve new faces.

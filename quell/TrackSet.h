@@ -45,12 +45,8 @@ private:
         double rawX = 0, rawY = 0, rawSize = 0;  // last detection
         double vx = 0, vy = 0;                   // per frame, damped
     };
-    struct Candidate {
-        double cost;
-        std::int8_t track;
-        std::int8_t det;
-    };
 
+    void Match(Track& t, const Detection& d) const;
     void Follow(Track& t, const Detection& d) const;
     int OpenTrack(const Detection& d);
 
