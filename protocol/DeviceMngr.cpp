@@ -1,8 +1,10 @@
 #include "protocol/DeviceMngr.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstring>
+#include <thread>
 
 #include "display/image/ImageData.h"
 #include "link/DeviceLink.h"
@@ -41,6 +43,7 @@ constexpr std::size_t kDetectionSpace = 1968;
 constexpr std::size_t kDetectionSpaceEx = 4 + 35 * 8 * 2 + 35 * 42 + 4;
 
 constexpr int kResyncFallbackMs = 1000;
+constexpr int kBaudSwitchSettleMs = 50;
 
 }  // namespace
 
@@ -101,6 +104,10 @@ int CDeviceMngr::Connect(const std::string& port, int baud) {
         return kResultNoLink;
     }
     SendBaudSwitch(BaudIndex(baud));
+    // The module needs a moment to take the new rate, and reopening flushes
+    // the port: bytes a driver reported as sent but the far side has not
+    // taken yet (pseudo-terminals, some adapters) would be lost.
+    std::this_thread::sleep_for(std::chrono::milliseconds(kBaudSwitchSettleMs));
     link_->CloseLink();
     if (!link_->OpenLink(port, baud)) {
         return kResultNoLink;

@@ -1,0 +1,184 @@
+// One whole command exchange through the device manager against arbitrary
+// answer bytes, over the link's in-memory transport. The first input byte
+// picks the operation, the next two give its arguments, the rest is what the
+// module answers (fed as soon as the request is written).
+//
+// Every time limit is set to 0 (one look at the received bytes) through
+// time-out files in a private working folder, so a short answer ends the
+// exchange at once. Get Full Image Size, GetDeviceID and Set Camera
+// Resolution wait without limit by design and are therefore left out: an
+// incomplete answer would hang them.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "display/image/ImageData.h"
+#include "link/MemoryTransport.h"
+#include "protocol/DeviceMngr.h"
+#include "protocol/TimeLimits.h"
+
+namespace {
+
+void WriteZeroLimits() {
+    char folder[] = "/tmp/kyto-fuzz-exchange.XXXXXX";
+    if (mkdtemp(folder) == nullptr || chdir(folder) != 0) {
+        abort();
+    }
+    const char* bauds[] = {"9600", "38400", "115200", "230400", "460800", "921600"};
+    {
+        std::ofstream f("CmdTimeout.ini");
+        f << "[Command]\n";
+        for (const char* name : TimeOutContext::kCommandNames) {
+            f << name << "=0\n";
+        }
+    }
+    {
+        std::ofstream f("ExecTimeOut.ini");
+        f << "[Function]\nBodyDitect=0\nHandDitect=0\nFaceDir=0\nAge=0\nGender=0\nGaze=0\n"
+             "Blink=0\nExpression=0\n[Face_20]\n15_30=0\n[Face_64]\n15_30=0\n"
+             "[Recognition]\n0-10=0\n";
+    }
+    {
+        std::ofstream f("ImgTimeout.ini");
+        for (const char* section : {"QVGA", "160x120", "NoImage"}) {
+            f << "[" << section << "]\n";
+            for (const char* b : bauds) {
+                f << b << "=0\n";
+            }
+        }
+    }
+    {
+        std::ofstream f("AlbumTimeout.ini");
+        for (const char* section : {"SaveAlbum", "LoadAlbum"}) {
+            f << "[" << section << "]\n";
+            for (const char* b : bauds) {
+                f << b << "=0\n";
+            }
+        }
+        f << "[WriteFlash]\n0-9=0\n10Over=0\n";
+    }
+    {
+        std::ofstream f("RegTimeOut.ini");
+        for (const char* section : {"Registration", "DeleteUser", "DeleteData", "DeleteAll"}) {
+            f << "[" << section << "]\n0-100=0\n";
+        }
+    }
+}
+
+struct Harness {
+    Harness() {
+        WriteZeroLimits();
+        mngr = new CDeviceMngr();
+        mngr->UseTransport(&transport);
+        mngr->SetSupportedCommands({0x00, 0x01, 0x03, 0x05, 0x07, 0x09, 0x10, 0x11, 0x12, 0x13,
+                                    0x15, 0x20, 0x21, 0x22, 0x30, 0x40, 0x42, 0x44, 0x45});
+        transport.SetOnWrite([this](const std::uint8_t*, int) {
+            if (!answered) {
+                answered = true;
+                transport.Feed(answer);
+            }
+        });
+    }
+    CMemoryTransport transport;
+    CDeviceMngr* mngr = nullptr;  // never destroyed: lives as long as the process
+    std::vector<std::uint8_t> answer;
+    bool answered = false;
+    CImageData image;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static Harness h;
+    if (size < 3) {
+        return 0;
+    }
+    const int op = data[0] % 20;
+    const int a = data[1];
+    const int b = data[2];
+    h.answer.assign(data + 3, data + size);
+    h.answered = false;
+
+    CDeviceMngr& m = *h.mngr;
+    std::uint8_t rc = 0;
+    int w = 0, hgt = 0, type = 0;
+    VersionInfo version;
+    FacePicture picture;
+    std::uint8_t registered[10];
+    CFrameResult frame;
+    std::uint8_t flags[11] = {};
+    for (int i = 0; i < 11; ++i) {
+        flags[i] = (((a << 8) | b) >> i) & 1;
+    }
+    switch (op) {
+        case 0:
+            m.GetVersion(version, rc);
+            break;
+        case 1:
+            m.SetCameraAngle(a, rc);
+            break;
+        case 2:
+            m.SetThresholds(a, b, a, b, a, rc);
+            break;
+        case 3:
+            m.SetSizeRanges(a, b, a, b, a, b, rc);
+            break;
+        case 4:
+            m.SetFaceAngle(a, b, rc);
+            break;
+        case 5:
+            m.SetVerifyUserId(a, rc);
+            break;
+        case 6:
+            m.SetAlbumType(a, rc);
+            break;
+        case 7:
+            m.GetAlbumType(type, rc);
+            break;
+        case 8:
+            m.Register(a, b, a, picture, w, hgt, rc);
+            break;
+        case 9:
+            m.DeleteData(a, b, a, rc);
+            break;
+        case 10:
+            m.DeleteUser(a, b, rc);
+            break;
+        case 11:
+            m.DeleteAll(a, rc);
+            break;
+        case 12:
+            m.GetRegisteredData(a, registered, rc);
+            break;
+        case 13:
+            m.SaveAlbum(rc);
+            break;
+        case 14:
+            m.LoadAlbum(rc);
+            break;
+        case 15:
+            m.WriteAlbumToFlash(rc);
+            break;
+        case 16:
+            m.ReformatAlbum(rc);
+            break;
+        case 17:
+            m.ExecuteFrame(flags, 0, a % 3, (b & 0x80) != 0, (b & 0x40) != 0, h.image, frame, rc);
+            break;
+        case 18:
+            m.ExecutePreview(h.image, frame, rc);
+            break;
+        default:
+            m.Resync(a % 3, 1, frame);
+            break;
+    }
+    if (picture.bytes > FacePicture::kCapacity || m.AlbumSize() > CDeviceMngr::kAlbumDataSize) {
+        __builtin_trap();
+    }
+    return 0;
+}

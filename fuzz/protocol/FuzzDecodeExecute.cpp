@@ -1,0 +1,51 @@
+// Execute answers of any shape: flags (2 bytes), image type, extended form
+// and caller buffer size come from the first bytes, the rest is the payload.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "protocol/RawDetectResult.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 5) {
+        return 0;
+    }
+    const std::uint16_t flags = static_cast<std::uint16_t>(data[0] | (data[1] << 8));
+    const int imageType = data[2] % 4;
+    const bool extended = (data[3] & 1) != 0;
+    // Caller buffers from empty to larger than any type.
+    static const std::size_t kCapacities[] = {0, 1, 19200, 76800, 100000};
+    const std::size_t capacity = kCapacities[(data[3] >> 1) % 5];
+    data += 4;
+    size -= 4;
+
+    // Exact-size copies so that any read past the end is caught.
+    std::vector<std::uint8_t> payload(data, data + size);
+    std::vector<std::uint8_t> image(capacity);
+    RawDetectResult raw;
+    raw.imagePixels = capacity ? image.data() : nullptr;
+    raw.imageCapacity = capacity;
+    const std::size_t used =
+        DecodeExecute(payload.size(), payload.data(), flags, imageType, extended, raw);
+    if (used > payload.size()) {
+        __builtin_trap();
+    }
+    AppendVerifyFiller(raw);
+    CFrameResult frame;
+    ToFrameResult(raw, frame);
+    int ids[35];
+    for (int i = 0; i < 35; ++i) {
+        ids[i] = (i * 7919) % 13 - 1;
+    }
+    SortByTrackingId(frame.bodies, ids);
+    SortByTrackingId(frame.faces, ids);
+    for (int i = -1; i <= frame.FaceCount(); ++i) {
+        int a, b, c, d, e;
+        int scores[5];
+        frame.GetFaceDetect(i, a, b, c, d, e);
+        frame.GetFaceExpression(i, a, b, c, scores);
+        frame.GetFaceVerify(i, a, b);
+    }
+    return 0;
+}
