@@ -64,9 +64,21 @@ std::string Hex(std::uint8_t v) {
 
 }  // namespace
 
+namespace {
+constexpr int kBaudRates[] = {9600, 38400, 115200, 230400, 460800, 921600};
+}
+
 int BaudOfIndex(int index) {
-    static constexpr int kRates[] = {9600, 38400, 115200, 230400, 460800, 921600};
-    return index >= 0 && index < 6 ? kRates[index] : 0;
+    return index >= 0 && index < 6 ? kBaudRates[index] : 0;
+}
+
+int IndexOfBaud(int rate) {
+    for (int i = 0; i < 6; ++i) {
+        if (kBaudRates[i] == rate) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 CPtyServer::CPtyServer(CModule& module, const LineOptions& line, const FaultOptions& faults,
@@ -115,6 +127,7 @@ bool CPtyServer::Open(std::string& error) {
         return false;
     }
     lastSeenHostRate_ = HostRate();
+    settingsRate_ = lastSeenHostRate_;
     if (!line_.linkPath.empty()) {
         struct stat st {};
         if (lstat(line_.linkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -182,9 +195,16 @@ void CPtyServer::ReadInput(Clock::time_point now) {
             break;
         }
         if (buffer[0] != TIOCPKT_DATA) {
-            settingsChanged = true;  // the host changed its line settings
+            // The host (re)opened or reconfigured its end. A host that claims
+            // the port exclusively would find that claim still standing when
+            // it reopens, because this side keeps the terminal alive between
+            // its opens: release it, as closing a real port would.
+            ioctl(slave_, TIOCNXCL);
+            settingsChanged = true;
+            OnHostSettings(buffer[0], now);
             continue;
         }
+        dataSinceSettings_ = true;
         const int host = HostRate();
         // Bytes read together with a settings change (or after one that went
         // unreported) may have been sent before it: they get the benefit of
@@ -213,6 +233,38 @@ void CPtyServer::ReadInput(Clock::time_point now) {
     }
     if (settingsChanged) {
         lastSeenHostRate_ = HostRate();
+    }
+}
+
+void CPtyServer::OnHostSettings(std::uint8_t status, Clock::time_point now) {
+    // On a real line, bytes that left the host are gone from it. On a pty
+    // they wait in the kernel until this side reads them, and a host that
+    // flushes its output when it reopens the port (as it may to start
+    // clean) destroys them if it is quicker than this side. The bytes a host
+    // sends just before reopening at another rate are the baud command: when
+    // a flush comes with such a move away from the line's rate, take the
+    // host's new rate as the command it sent.
+    const int host = HostRate();
+    if (host != settingsRate_) {
+        // Moving to 9600 is how every connection starts, so the lost bytes
+        // were "back to 9600" (a disconnect); moving elsewhere after a silent
+        // session at the line's rate is a connect whose switch was lost.
+        const bool silentSession =
+            haveSettings_ && !dataSinceSettings_ && now - settingsTime_ < std::chrono::seconds(2);
+        switchCandidate_ = settingsRate_ == rate_ && host != rate_ && IndexOfBaud(host) >= 0 &&
+                           (host == 9600 || silentSession);
+        candidateTime_ = now;
+        settingsRate_ = host;
+    }
+    haveSettings_ = true;
+    settingsTime_ = now;
+    dataSinceSettings_ = false;
+    if ((status & TIOCPKT_FLUSHWRITE) && switchCandidate_ && host == settingsRate_ &&
+        now - candidateTime_ < std::chrono::milliseconds(200)) {
+        Log("host flushed unread bytes while moving to " + std::to_string(host) +
+            " baud: taken as its baud command");
+        rate_ = host;
+        switchCandidate_ = false;
     }
 }
 

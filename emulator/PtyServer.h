@@ -33,6 +33,8 @@ struct LineOptions {
 
 // Baud index of the 0x0E command → rate; 0 for an invalid index.
 int BaudOfIndex(int index);
+// Rate → baud index, -1 when the module does not offer the rate.
+int IndexOfBaud(int rate);
 
 class CPtyServer {
 public:
@@ -71,6 +73,7 @@ private:
 
     int HostRate() const;
     void ReadInput(Clock::time_point now);
+    void OnHostSettings(std::uint8_t status, Clock::time_point now);
     void TakeFrames(std::vector<CommandFrame>& frames);
     void StartNextCommand(Clock::time_point now);
     void PumpOutput(Clock::time_point now);
@@ -87,6 +90,13 @@ private:
     std::string slavePath_;
     int rate_ = 9600;
     int lastSeenHostRate_ = 0;
+    // What the host did with its line settings (see OnHostSettings).
+    bool haveSettings_ = false;
+    int settingsRate_ = 0;
+    Clock::time_point settingsTime_;
+    bool dataSinceSettings_ = false;
+    bool switchCandidate_ = false;
+    Clock::time_point candidateTime_;
     CCommandDecoder decoder_;
     Clock::time_point lastInput_;
     std::deque<Pending> queue_;

@@ -13,7 +13,8 @@
 //   device.Connect(emu.PortPath(), 921600);
 //
 // The program is looked up in $KYTO_BIN_DIR (set by CTest), else beside the
-// running executable.
+// running executable. KYTO_EMU_VERBOSE=1 adds the emulator's command log
+// to the test's standard error.
 class CEmuProcess {
 public:
     explicit CEmuProcess(std::vector<std::string> options = {});
