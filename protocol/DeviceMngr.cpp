@@ -104,9 +104,8 @@ int CDeviceMngr::Connect(const std::string& port, int baud) {
         return kResultNoLink;
     }
     SendBaudSwitch(BaudIndex(baud));
-    // The module needs a moment to take the new rate, and reopening flushes
-    // the port: bytes a driver reported as sent but the far side has not
-    // taken yet (pseudo-terminals, some adapters) would be lost.
+    // Give the module a moment to take the frame and change its rate before
+    // the port is closed and set to the new one.
     std::this_thread::sleep_for(std::chrono::milliseconds(kBaudSwitchSettleMs));
     link_->CloseLink();
     if (!link_->OpenLink(port, baud)) {

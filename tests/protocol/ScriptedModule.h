@@ -167,10 +167,9 @@ private:
         }
     }
 
-    // The terminal was opened or closed. A reopen flushes the terminal, which
-    // on a pseudo-terminal also drops what the master has not read yet, so
-    // read at once. After an open, once the link has claimed the terminal,
-    // release the claim so that it can open it again after closing.
+    // The terminal was opened or closed: take what the link sent before, then,
+    // after an open, release the link's claim once it has made it, so that it
+    // can open the terminal again after closing.
     void OnOpenOrClose() {
         DrainMaster();
         char events[4096];
