@@ -8,6 +8,7 @@
 // exchange at once. Get Full Image Size, GetDeviceID and Set Camera
 // Resolution wait without limit by design and are therefore left out: an
 // incomplete answer would hang them.
+#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -24,9 +25,13 @@
 
 namespace {
 
-void WriteZeroLimits() {
+// Makes a private folder holding the time-out files and returns a handle
+// to it; the working directory is switched there only around each exchange
+// so that libFuzzer's relative corpus paths keep working.
+int WriteZeroLimits() {
     char folder[] = "/tmp/kyto-fuzz-exchange.XXXXXX";
-    if (mkdtemp(folder) == nullptr || chdir(folder) != 0) {
+    const int home = open(".", O_RDONLY | O_DIRECTORY);
+    if (home < 0 || mkdtemp(folder) == nullptr || chdir(folder) != 0) {
         abort();
     }
     const char* bauds[] = {"9600", "38400", "115200", "230400", "460800", "921600"};
@@ -68,11 +73,38 @@ void WriteZeroLimits() {
             f << "[" << section << "]\n0-100=0\n";
         }
     }
+    const int limits = open(".", O_RDONLY | O_DIRECTORY);
+    if (limits < 0 || fchdir(home) != 0) {
+        abort();
+    }
+    close(home);
+    return limits;
 }
 
+// Working directory switched to a folder for the life of the object.
+class InFolder {
+public:
+    explicit InFolder(int folder) : home_(open(".", O_RDONLY | O_DIRECTORY)) {
+        if (home_ < 0 || fchdir(folder) != 0) {
+            abort();
+        }
+    }
+    ~InFolder() {
+        if (fchdir(home_) != 0) {
+            abort();
+        }
+        close(home_);
+    }
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+
+private:
+    int home_;
+};
+
 struct Harness {
-    Harness() {
-        WriteZeroLimits();
+    Harness() : folder(WriteZeroLimits()) {
+        InFolder here(folder);
         mngr = new CDeviceMngr();
         mngr->UseTransport(&transport);
         mngr->SetSupportedCommands({0x00, 0x01, 0x03, 0x05, 0x07, 0x09, 0x10, 0x11, 0x12, 0x13,
@@ -84,6 +116,7 @@ struct Harness {
             }
         });
     }
+    int folder;
     CMemoryTransport transport;
     CDeviceMngr* mngr = nullptr;  // never destroyed: lives as long as the process
     std::vector<std::uint8_t> answer;
@@ -104,6 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     h.answer.assign(data + 3, data + size);
     h.answered = false;
 
+    InFolder here(h.folder);
     CDeviceMngr& m = *h.mngr;
     std::uint8_t rc = 0;
     int w = 0, hgt = 0, type = 0;
