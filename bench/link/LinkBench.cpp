@@ -2,6 +2,7 @@
 //  - ReadResponse for a 76,853-byte response (header + 320x240 image and
 //    results) that is already in the receive buffer, over the serial link
 //    (pseudo-terminal) and over the in-memory transport;
+//  - how soon a byte the module sends is seen by a waiter;
 //  - the CPU an idle connected serial link uses over 5 seconds.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -80,6 +81,26 @@ void BM_ReadResponseMemory(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFrameSize);
 }
 BENCHMARK(BM_ReadResponseMemory)->Unit(benchmark::kMicrosecond);
+
+// From the module writing one byte to the link's waiter seeing it: the
+// receive thread must hand arriving bytes on well within a millisecond.
+void BM_ArrivalLatency(benchmark::State& state) {
+    PtyModule module;
+    CDeviceLink link;
+    if (!link.OpenLink(module.Path(), 921600)) {
+        state.SkipWithError("cannot open the pseudo-terminal");
+        return;
+    }
+    const std::vector<std::uint8_t> one = {0x5A};
+    for (auto _ : state) {
+        module.Send(one);
+        link.WaitAvailable(1, 1000);
+        state.PauseTiming();
+        link.Clear();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ArrivalLatency)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 double CpuSeconds() {
     rusage usage{};
