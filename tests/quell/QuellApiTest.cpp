@@ -147,3 +147,31 @@ TEST(QuellHandles, MaskDecidesWhichKindsAreTracked) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(QuellHandles, ExtremeValuesNeitherCrashNorLeaveTheirRange) {
+    ScopedQuell q;
+    ASSERT_EQ(QuellSetTrRetryCount(q.Handle(), 1000), QUELL_OK);
+    const int32_t extremes[] = {INT32_MIN, -1, 0, 1, INT32_MAX};
+    for (const int32_t a : extremes) {
+        for (const int32_t b : extremes) {
+            QuellFaceInput f = Face(a, b, b == 0 ? INT32_MAX : b);
+            f.yaw = a;
+            f.pitch = b;
+            f.age = a;
+            f.ageConfidence = b;
+            f.userId = a;
+            f.recognitionScore = b;
+            const QuellBodyInput body{b, a, a, b};
+            const auto r = q.Run(FrameOf({f, Face(a, a, a)}, {body}));
+            for (const QuellFaceResult& face : r.faces) {
+                EXPECT_GT(face.size, 0);
+                EXPECT_TRUE(face.index == 0 || face.index == 1);
+            }
+            EXPECT_LE(r.bodies.size(), 1u);
+        }
+    }
+}
+
+}  // namespace
