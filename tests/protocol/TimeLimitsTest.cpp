@@ -181,12 +181,12 @@ TEST(TimeLimits, ShippedLimitsCoverTheWireTime) {
         struct Image {
             int type;
             double bytes;
-        } images[] = {{0, 6 + 1968}, {1, 6 + 1968 + 4 + 76800}, {2, 6 + 1968 + 4 + 19200}};
+        } images[] = {{0, 6 + 2034}, {1, 6 + 2034 + 4 + 76800}, {2, 6 + 2034 + 4 + 19200}};
         for (const Image& image : images) {
             p.imageType = image.type;
             EXPECT_GT(LookupTimeLimit(ctx, 0xEF, p), wireMs(image.bytes) * 1.1 + 1000);
         }
-        EXPECT_GT(LookupTimeLimit(ctx, 0xEE, p), wireMs(6 + 1968 + 4 + 19200) * 1.1 + 1000);
+        EXPECT_GT(LookupTimeLimit(ctx, 0xEE, p), wireMs(6 + 2034 + 4 + 19200) * 1.1 + 1000);
         EXPECT_GT(LookupTimeLimit(ctx, 0x20, p), wireMs(6 + 816040) * 1.1 + 1000);
         EXPECT_GT(LookupTimeLimit(ctx, 0x21, p), wireMs(816032 + 16) * 1.1 + 1000);
     }
