@@ -95,17 +95,17 @@ bool ParseOptions(const std::vector<std::string>& args, EmulatorOptions& o, std:
             }
         } else if (a == "--seed") {
             if (!value(v) || !Number(v, o.module.seed)) {
-                return v.empty() ? false : bad(v);
+                return error.empty() ? bad(v) : false;
             }
         } else if (a == "--people") {
             if (!value(v) || !Number(v, o.module.people) || o.module.people < 0 ||
                 o.module.people > CScene::kMaxPeople) {
-                return v.empty() ? false : bad(v);
+                return error.empty() ? bad(v) : false;
             }
         } else if (a == "--frame-ms") {
             int ms = 0;
             if (!value(v) || !Number(v, ms) || ms <= 0) {
-                return v.empty() ? false : bad(v);
+                return error.empty() ? bad(v) : false;
             }
             o.module.frameSeconds = ms / 1000.0;
         } else if (a == "--version") {
@@ -123,11 +123,11 @@ bool ParseOptions(const std::vector<std::string>& args, EmulatorOptions& o, std:
             }
         } else if (a == "--revision") {
             if (!value(v) || !Number(v, o.module.revision)) {
-                return v.empty() ? false : bad(v);
+                return error.empty() ? bad(v) : false;
             }
         } else if (a == "--device-id") {
             if (!value(v) || !Number(v, o.module.deviceId)) {
-                return v.empty() ? false : bad(v);
+                return error.empty() ? bad(v) : false;
             }
         } else if (a == "--full-size") {
             if (!value(v)) {
@@ -143,7 +143,7 @@ bool ParseOptions(const std::vector<std::string>& args, EmulatorOptions& o, std:
         } else if (a == "--album-type") {
             if (!value(v) || !Number(v, o.module.albumType) || o.module.albumType < 0 ||
                 o.module.albumType > 2) {
-                return v.empty() ? false : bad(v);
+                return error.empty() ? bad(v) : false;
             }
         } else if (a == "--disable") {
             int code = 0;
@@ -157,27 +157,27 @@ bool ParseOptions(const std::vector<std::string>& args, EmulatorOptions& o, std:
             o.module.disabled.insert(code);
         } else if (a == "--delay-ms") {
             if (!value(v) || !Number(v, o.faults.delayMs) || o.faults.delayMs < 0) {
-                return v.empty() ? false : bad(v);
+                return error.empty() ? bad(v) : false;
             }
         } else if (a == "--drop-rate") {
             if (!value(v) || !Rate(v, o.faults.dropRate)) {
-                return v.empty() ? false : bad(v);
+                return error.empty() ? bad(v) : false;
             }
         } else if (a == "--garble-rate") {
             if (!value(v) || !Rate(v, o.faults.garbleRate)) {
-                return v.empty() ? false : bad(v);
+                return error.empty() ? bad(v) : false;
             }
         } else if (a == "--truncate-rate") {
             if (!value(v) || !Rate(v, o.faults.truncateRate)) {
-                return v.empty() ? false : bad(v);
+                return error.empty() ? bad(v) : false;
             }
         } else if (a == "--silent-after") {
             if (!value(v) || !Number(v, o.faults.silentAfter) || o.faults.silentAfter < 0) {
-                return v.empty() ? false : bad(v);
+                return error.empty() ? bad(v) : false;
             }
         } else if (a == "--vanish-after") {
             if (!value(v) || !Number(v, o.faults.vanishAfter) || o.faults.vanishAfter < 0) {
-                return v.empty() ? false : bad(v);
+                return error.empty() ? bad(v) : false;
             }
         } else {
             error = "unknown option " + a;
