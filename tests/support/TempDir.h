@@ -34,7 +34,11 @@ public:
     // copies data/ there) into this folder.
     static std::filesystem::path ShippedFile(const std::string& name) {
         const char* bin = std::getenv("KYTO_BIN_DIR");
-        return std::filesystem::path(bin ? bin : ".") / name;
+        if (bin && *bin) {
+            return std::filesystem::path(bin) / name;
+        }
+        // Run by hand: the build puts the files beside the test executable.
+        return std::filesystem::read_symlink("/proc/self/exe").parent_path() / name;
     }
     void CopyShipped(const std::string& name) const {
         std::filesystem::copy_file(ShippedFile(name), path_ / name,
