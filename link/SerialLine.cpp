@@ -90,17 +90,24 @@ int OpenSerialDevice(const char* path, int baud, int& error) {
         error = errno;
         return -1;
     }
+    bool claimed = false;
     if (!isatty(fd)) {
         error = ENOTTY;
     } else if ((error = ClaimExclusive(fd)) == 0) {
         if (ioctl(fd, TIOCEXCL) != 0) {
             error = errno;
         } else {
+            claimed = true;
             error = Configure(fd, speed);
         }
     }
     if (error != 0) {
-        close(fd);
+        // Someone else's claim stays in place; only our own is released.
+        if (claimed) {
+            CloseSerialDevice(fd);
+        } else {
+            close(fd);
+        }
         return -1;
     }
     // Stale input from before the open is dropped. Output is left alone: on
@@ -108,6 +115,11 @@ int OpenSerialDevice(const char* path, int baud, int& error) {
     // previous session's last command.
     tcflush(fd, TCIFLUSH);
     return fd;
+}
+
+int CloseSerialDevice(int fd) {
+    (void)ioctl(fd, TIOCNXCL);
+    return close(fd);
 }
 
 bool CanOpenExclusively(const char* path) {

@@ -9,6 +9,11 @@ namespace kyto::link {
 // Returns the descriptor, or -1 with the errno value in error.
 int OpenSerialDevice(const char* path, int baud, int& error);
 
+// Releases the exclusive claim and closes the descriptor. The claim is a
+// property of the terminal, not of the descriptor: a pseudo-terminal whose
+// other end stays open would otherwise refuse the next open with EBUSY.
+int CloseSerialDevice(int fd);
+
 // True when the device could be opened exclusively right now (it is closed
 // again at once).
 bool CanOpenExclusively(const char* path);

@@ -51,7 +51,7 @@ int CloseLocked(SerialState& s) {
     if (s.fd < 0) {
         return -1;
     }
-    const int result = close(s.fd);
+    const int result = CloseSerialDevice(s.fd);
     s.fd = -1;
     return result == 0 ? 1 : 0;
 }
@@ -68,7 +68,7 @@ int OpenLocked(SerialState& s, const char* path, int baud) {
     const int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd < 0) {
         error = errno;
-        close(fd);
+        CloseSerialDevice(fd);
         std::lock_guard<std::mutex> guard(s.lock);
         s.lastOpenError = error;
         return 0;

@@ -181,6 +181,19 @@ TEST(SerialLink, VanishedPortIdlesUntilClosedAndAnotherOpenWorks) {
     EXPECT_EQ(link.WaitAvailable(6, 5000), 6);
 }
 
+TEST(SerialLink, ClosingReleasesTheClaimSoTheSamePortReopens) {
+    // The module side stays connected across the close, as it does when the
+    // host switches the line rate.
+    PtyModule module;
+    CDeviceLink link;
+    ASSERT_TRUE(link.OpenLink(module.Path(), 9600)) << link.LastOpenError();
+    link.CloseLink();
+    ASSERT_TRUE(link.OpenLink(module.Path(), 921600)) << link.LastOpenError();
+    const Bytes command = {0xFE, 0x00, 0x00, 0x00};
+    EXPECT_EQ(link.Write(command.data(), 4), 4);
+    EXPECT_EQ(module.WaitReceived(4, 5s), 4u);
+}
+
 TEST(SerialLink, OpenFailuresSayWhy) {
     TempDir dir;
     std::ofstream("plain.txt") << "not a terminal";
