@@ -41,6 +41,11 @@ const char* UsageText() {
            "  --disable HEX         answer this command code as unknown (repeatable)\n"
            "  --state FILE          flash memory: album restored at start, written by 0x22/0x30\n"
            "  --print-empty-album FILE  write the album block of an empty album and exit\n"
+           "  --tcp-listen PORT     network adapter: serve a TCP host on 127.0.0.1:PORT\n"
+           "                        instead of the pty (0 = any free port)\n"
+           "  --tcp-connect PORT    network adapter: connect to a TCP host on 127.0.0.1:PORT\n"
+           "  --udp-discovery PORT  answer the adapter's discovery datagrams on 127.0.0.1:PORT;\n"
+           "                        the bound address is printed on the second line\n"
            "  --delay-ms N          extra processing time per Execute frame\n"
            "  --drop-rate F         lose this fraction of response bytes\n"
            "  --garble-rate F       change this fraction of response bytes\n"
@@ -155,6 +160,15 @@ bool ParseOptions(const std::vector<std::string>& args, EmulatorOptions& o, std:
                 return bad(v);
             }
             o.module.disabled.insert(code);
+        } else if (a == "--tcp-listen" || a == "--tcp-connect" || a == "--udp-discovery") {
+            int port = 0;
+            if (!value(v) || !Number(v, port) || port < 0 || port > 65535 ||
+                (port == 0 && a == "--tcp-connect")) {
+                return error.empty() ? bad(v) : false;
+            }
+            (a == "--tcp-listen"    ? o.line.tcpListenPort
+             : a == "--tcp-connect" ? o.line.tcpConnectPort
+                                    : o.line.udpPort) = port;
         } else if (a == "--delay-ms") {
             if (!value(v) || !Number(v, o.faults.delayMs) || o.faults.delayMs < 0) {
                 return error.empty() ? bad(v) : false;
@@ -183,6 +197,10 @@ bool ParseOptions(const std::vector<std::string>& args, EmulatorOptions& o, std:
             error = "unknown option " + a;
             return false;
         }
+    }
+    if (o.line.tcpListenPort >= 0 && o.line.tcpConnectPort >= 0) {
+        error = "--tcp-listen and --tcp-connect exclude each other";
+        return false;
     }
     return true;
 }

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "emulator/Faults.h"
+#include "emulator/LineServer.h"
 #include "emulator/Module.h"
-#include "emulator/PtyServer.h"
 
 namespace kyto::emu {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "emulator/Album.h"
+#include "emulator/LineServer.h"
 #include "emulator/Options.h"
-#include "emulator/PtyServer.h"
 #include "emulator/StateFile.h"
 
 namespace {
@@ -67,12 +67,15 @@ int main(int argc, char** argv) {
     sigaction(SIGHUP, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    CPtyServer server(module, options.line, options.faults, options.module.seed);
+    CLineServer server(module, options.line, options.faults, options.module.seed);
     if (!server.Open(error)) {
         std::fprintf(stderr, "kyto-emu: %s\n", error.c_str());
         return 1;
     }
     std::printf("%s\n", server.PortPath().c_str());
+    if (options.line.udpPort >= 0) {
+        std::printf("127.0.0.1:%d\n", server.UdpPort());
+    }
     std::fflush(stdout);
     const int code = server.Run(&g_stop, &waitMask);
     server.Close();

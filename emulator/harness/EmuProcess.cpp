@@ -79,16 +79,32 @@ bool CEmuProcess::Start(int timeoutMs) {
     stdoutFd_ = fds[0];
 
     // The first line of its output is the port path.
+    bool ended = false;
+    portPath_ = ReadLineUntil(timeoutMs, ended);
+    if (portPath_.empty()) {
+        error_ = ended ? "kyto-emu ended before printing its port path"
+                       : "kyto-emu printed no port path in time";
+        Stop();
+        return false;
+    }
+    return true;
+}
+
+std::string CEmuProcess::ReadLine(int timeoutMs) {
+    bool ended = false;
+    return ReadLineUntil(timeoutMs, ended);
+}
+
+std::string CEmuProcess::ReadLineUntil(int timeoutMs, bool& ended) {
+    ended = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string line;
-    for (;;) {
+    while (stdoutFd_ >= 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                               deadline - std::chrono::steady_clock::now())
                               .count();
         if (left <= 0) {
-            error_ = "kyto-emu printed no port path in time";
-            Stop();
-            return false;
+            return {};
         }
         pollfd p{stdoutFd_, POLLIN, 0};
         if (poll(&p, 1, static_cast<int>(left)) <= 0) {
@@ -100,17 +116,15 @@ bool CEmuProcess::Start(int timeoutMs) {
             continue;
         }
         if (n <= 0) {
-            error_ = "kyto-emu ended before printing its port path";
-            Stop();
-            return false;
+            ended = true;
+            return {};
         }
         if (c == '\n') {
-            break;
+            return line;
         }
         line.push_back(c);
     }
-    portPath_ = line;
-    return true;
+    return {};
 }
 
 bool CEmuProcess::Running() {

@@ -24,6 +24,9 @@ public:
 
     // Launches the emulator and waits up to timeoutMs for its port path.
     bool Start(int timeoutMs = 10000);
+    // A further line of the emulator's standard output (the UDP address
+    // with --udp-discovery), without its newline; empty on time-out or end.
+    std::string ReadLine(int timeoutMs = 5000);
     // SIGTERM and wait; returns the exit status as waitpid reports it
     // decoded (exit code, or 128 + signal), -1 when nothing was running.
     int Stop();
@@ -40,6 +43,7 @@ public:
 
 private:
     int Decode(int status);
+    std::string ReadLineUntil(int timeoutMs, bool& ended);
 
     std::vector<std::string> options_;
     pid_t pid_ = -1;

@@ -11,7 +11,8 @@
 #include "emulator/Frames.h"
 #include "emulator/Module.h"
 
-// The module's serial line on a pseudo-terminal.
+// The module's serial line on a pseudo-terminal (or, behind a network
+// adapter, a TCP connection on the loopback interface).
 //
 // Like a UART, the line has its own rate: 9600 baud at start, changed by the
 // baud command (0x0E, never answered). The host's rate is what it set on its
@@ -29,6 +30,12 @@ struct LineOptions {
     std::string linkPath;    // symlink to the terminal end, made at open and removed at close
     int framePauseMs = 200;  // a pause this long inside a command frame abandons it
     bool verbose = false;    // one line per command on standard error
+    // Network adapter instead of the pty: listen for the host, or connect to
+    // it (both on 127.0.0.1; port 0 = any free port for listening), and
+    // answer discovery datagrams on a UDP port. -1 = off.
+    int tcpListenPort = -1;
+    int tcpConnectPort = -1;
+    int udpPort = -1;
 };
 
 // Baud index of the 0x0E command → rate; 0 for an invalid index.
@@ -36,16 +43,18 @@ int BaudOfIndex(int index);
 // Rate → baud index, -1 when the module does not offer the rate.
 int IndexOfBaud(int rate);
 
-class CPtyServer {
+class CLineServer {
 public:
-    CPtyServer(CModule& module, const LineOptions& line, const FaultOptions& faults,
-               std::uint64_t seed);
-    ~CPtyServer();
-    CPtyServer(const CPtyServer&) = delete;
-    CPtyServer& operator=(const CPtyServer&) = delete;
+    CLineServer(CModule& module, const LineOptions& line, const FaultOptions& faults,
+                std::uint64_t seed);
+    ~CLineServer();
+    CLineServer(const CLineServer&) = delete;
+    CLineServer& operator=(const CLineServer&) = delete;
 
     bool Open(std::string& error);
-    const std::string& PortPath() const { return slavePath_; }
+    // The pty path, or "127.0.0.1:port" for TCP.
+    const std::string& PortPath() const { return portPath_; }
+    int UdpPort() const { return udpBound_; }
 
     // Serves until *stop becomes non-zero (checked whenever a signal
     // interrupts the wait; the caller blocks its stop signals and passes the
@@ -71,6 +80,11 @@ private:
         bool waitWritable = false;
     };
 
+    bool OpenPty(std::string& error);
+    bool OpenNetwork(std::string& error);
+    void DropPeer();
+    void TryConnect(Clock::time_point now);
+    void AnswerDatagrams();
     int HostRate() const;
     void ReadInput(Clock::time_point now);
     void OnHostSettings(std::uint8_t status, Clock::time_point now);
@@ -88,6 +102,14 @@ private:
     int master_ = -1;
     int slave_ = -1;
     std::string slavePath_;
+    std::string portPath_;
+    int io_ = -1;  // where the host's bytes come from: the pty master or the TCP peer
+    bool pty_ = true;
+    int listen_ = -1;
+    int udp_ = -1;
+    int tcpBound_ = 0;
+    int udpBound_ = 0;
+    Clock::time_point nextConnect_;
     int rate_ = 9600;
     int lastSeenHostRate_ = 0;
     // What the host did with its line settings (see OnHostSettings).

@@ -1,4 +1,6 @@
-#include "emulator/PtyServer.h"
+#include "emulator/LineServer.h"
+
+#include <sys/socket.h>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "emulator/Network.h"
 
 namespace kyto::emu {
 
@@ -81,15 +85,90 @@ int IndexOfBaud(int rate) {
     return -1;
 }
 
-CPtyServer::CPtyServer(CModule& module, const LineOptions& line, const FaultOptions& faults,
-                       std::uint64_t seed)
+CLineServer::CLineServer(CModule& module, const LineOptions& line, const FaultOptions& faults,
+                         std::uint64_t seed)
     : module_(module), line_(line), faultOptions_(faults), faults_(faults, seed) {}
 
-CPtyServer::~CPtyServer() {
+CLineServer::~CLineServer() {
     Close();
 }
 
-bool CPtyServer::Open(std::string& error) {
+bool CLineServer::Open(std::string& error) {
+    if (line_.udpPort >= 0) {
+        udp_ = BindUdp(line_.udpPort, udpBound_, error);
+        if (udp_ < 0) {
+            return false;
+        }
+    }
+    return line_.tcpListenPort >= 0 || line_.tcpConnectPort >= 0 ? OpenNetwork(error)
+                                                                 : OpenPty(error);
+}
+
+bool CLineServer::OpenNetwork(std::string& error) {
+    pty_ = false;
+    if (line_.tcpListenPort >= 0) {
+        listen_ = ListenTcp(line_.tcpListenPort, tcpBound_, error);
+        if (listen_ < 0) {
+            Close();
+            return false;
+        }
+    } else {
+        tcpBound_ = line_.tcpConnectPort;
+        nextConnect_ = Clock::now();
+    }
+    portPath_ = "127.0.0.1:" + std::to_string(tcpBound_);
+    return true;
+}
+
+void CLineServer::DropPeer() {
+    if (!pty_ && io_ >= 0) {
+        Log("host disconnected");
+        close(io_);
+        io_ = -1;
+        decoder_.Reset();
+        queue_.clear();
+        out_.active = false;
+        nextConnect_ = Clock::now() + std::chrono::milliseconds(200);
+    }
+}
+
+void CLineServer::TryConnect(Clock::time_point now) {
+    if (pty_ || io_ >= 0 || line_.tcpConnectPort < 0 || now < nextConnect_) {
+        return;
+    }
+    io_ = ConnectTcp(line_.tcpConnectPort);
+    if (io_ >= 0) {
+        Log("connected to the host");
+    } else {
+        nextConnect_ = now + std::chrono::milliseconds(200);
+    }
+}
+
+void CLineServer::AnswerDatagrams() {
+    std::uint8_t buffer[512];
+    for (;;) {
+        sockaddr_storage from{};
+        socklen_t fromLength = sizeof from;
+        const ssize_t n = recvfrom(udp_, buffer, sizeof buffer, 0,
+                                   reinterpret_cast<sockaddr*>(&from), &fromLength);
+        if (n < 0) {
+            return;
+        }
+        int baud = 0;
+        if (IsDiscoveryRequest(buffer, static_cast<std::size_t>(n))) {
+            const bool appListens = line_.tcpConnectPort >= 0;
+            const auto reply =
+                DiscoveryReply(appListens, appListens ? tcpBound_ : 0, appListens ? 0 : tcpBound_);
+            sendto(udp_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from),
+                   fromLength);
+            Log("answered a discovery request");
+        } else if (IsConfiguration(buffer, static_cast<std::size_t>(n), baud)) {
+            Log("adapter configured for " + std::to_string(baud) + " baud");
+        }
+    }
+}
+
+bool CLineServer::OpenPty(std::string& error) {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
         error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
@@ -126,6 +205,8 @@ bool CPtyServer::Open(std::string& error) {
         Close();
         return false;
     }
+    io_ = master_;
+    portPath_ = slavePath_;
     lastSeenHostRate_ = HostRate();
     settingsRate_ = lastSeenHostRate_;
     if (!line_.linkPath.empty()) {
@@ -142,7 +223,7 @@ bool CPtyServer::Open(std::string& error) {
     return true;
 }
 
-void CPtyServer::Close() {
+void CLineServer::Close() {
     if (!line_.linkPath.empty() && !slavePath_.empty()) {
         char target[256];
         const ssize_t n = readlink(line_.linkPath.c_str(), target, sizeof target - 1);
@@ -158,41 +239,70 @@ void CPtyServer::Close() {
         close(master_);
         master_ = -1;
     }
+    if (!pty_ && io_ >= 0) {
+        close(io_);
+    }
+    io_ = -1;
+    for (int* fd : {&listen_, &udp_}) {
+        if (*fd >= 0) {
+            close(*fd);
+            *fd = -1;
+        }
+    }
 }
 
-int CPtyServer::HostRate() const {
+int CLineServer::HostRate() const {
+    if (!pty_) {
+        return rate_;  // the adapter's UART follows the module's rate
+    }
     termios t{};
-    if (tcgetattr(master_, &t) != 0) {
+    if (tcgetattr(io_, &t) != 0) {
         return -1;
     }
     return RateOfSpeed(cfgetospeed(&t));
 }
 
-void CPtyServer::Log(const std::string& text) const {
+void CLineServer::Log(const std::string& text) const {
     if (line_.verbose) {
         std::fprintf(stderr, "kyto-emu: %s\n", text.c_str());
     }
 }
 
-CPtyServer::Clock::duration CPtyServer::ByteTime() const {
+CLineServer::Clock::duration CLineServer::ByteTime() const {
     return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(10.0 / rate_));
 }
 
-std::size_t CPtyServer::ChunkBytes() const {
+std::size_t CLineServer::ChunkBytes() const {
     // About 2 ms of line time per write: precise enough, few wake-ups.
     return std::max<std::size_t>(1, static_cast<std::size_t>(rate_ / 10 / 500));
 }
 
-void CPtyServer::ReadInput(Clock::time_point now) {
+void CLineServer::ReadInput(Clock::time_point now) {
     std::uint8_t buffer[65536 + 1];
     bool settingsChanged = false;
     for (;;) {
-        const ssize_t n = read(master_, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
+        if (io_ < 0) {
+            return;
+        }
+        // The pty master reads in packet mode: a leading status byte, data
+        // only after TIOCPKT_DATA. A socket gives plain data; put it after a
+        // made-up data byte so both look alike below.
+        const ssize_t got =
+            pty_ ? read(io_, buffer, sizeof buffer) : read(io_, buffer + 1, sizeof buffer - 1);
+        if (got < 0 && errno == EINTR) {
             continue;
         }
-        if (n <= 0) {
+        if (!pty_ && (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK))) {
+            DropPeer();
+            return;
+        }
+        if (got <= 0) {
             break;
+        }
+        ssize_t n = got;
+        if (!pty_) {
+            buffer[0] = TIOCPKT_DATA;
+            ++n;
         }
         if (buffer[0] != TIOCPKT_DATA) {
             // The host (re)opened or reconfigured its end. A host that claims
@@ -236,7 +346,7 @@ void CPtyServer::ReadInput(Clock::time_point now) {
     }
 }
 
-void CPtyServer::OnHostSettings(std::uint8_t status, Clock::time_point now) {
+void CLineServer::OnHostSettings(std::uint8_t status, Clock::time_point now) {
     // On a real line, bytes that left the host are gone from it. On a pty
     // they wait in the kernel until this side reads them, and a host that
     // flushes its output when it reopens the port (as it may to start
@@ -268,7 +378,7 @@ void CPtyServer::OnHostSettings(std::uint8_t status, Clock::time_point now) {
     }
 }
 
-void CPtyServer::TakeFrames(std::vector<CommandFrame>& frames) {
+void CLineServer::TakeFrames(std::vector<CommandFrame>& frames) {
     for (CommandFrame& f : frames) {
         if (silent_ || vanish_) {
             return;
@@ -302,7 +412,7 @@ void CPtyServer::TakeFrames(std::vector<CommandFrame>& frames) {
     }
 }
 
-void CPtyServer::StartNextCommand(Clock::time_point now) {
+void CLineServer::StartNextCommand(Clock::time_point now) {
     while (!out_.active && !queue_.empty()) {
         Pending p = std::move(queue_.front());
         queue_.pop_front();
@@ -328,7 +438,7 @@ void CPtyServer::StartNextCommand(Clock::time_point now) {
     }
 }
 
-void CPtyServer::PumpOutput(Clock::time_point now) {
+void CLineServer::PumpOutput(Clock::time_point now) {
     while (out_.active) {
         if (now < out_.start) {
             return;
@@ -347,8 +457,9 @@ void CPtyServer::PumpOutput(Clock::time_point now) {
             }
         }
         std::size_t done = chunk;
-        if (HostRate() == rate_) {
-            const ssize_t n = write(master_, out_.bytes.data() + out_.sent, chunk);
+        if (io_ >= 0 && HostRate() == rate_) {
+            const ssize_t n = pty_ ? write(io_, out_.bytes.data() + out_.sent, chunk)
+                                   : send(io_, out_.bytes.data() + out_.sent, chunk, MSG_NOSIGNAL);
             if (n < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -363,7 +474,8 @@ void CPtyServer::PumpOutput(Clock::time_point now) {
             }
             done = static_cast<std::size_t>(n);
         }
-        // Else the host listens at another rate: these bytes are lost on the line.
+        // Else the host listens at another rate (or nobody is connected):
+        // these bytes are lost on the line.
         out_.waitWritable = false;
         out_.sent += done;
         if (line_.lineTiming) {
@@ -374,7 +486,7 @@ void CPtyServer::PumpOutput(Clock::time_point now) {
     }
 }
 
-int CPtyServer::Run(const volatile std::sig_atomic_t* stop, const sigset_t* waitMask) {
+int CLineServer::Run(const volatile std::sig_atomic_t* stop, const sigset_t* waitMask) {
     while (!*stop) {
         const Clock::time_point now = Clock::now();
         StartNextCommand(now);
@@ -393,8 +505,27 @@ int CPtyServer::Run(const volatile std::sig_atomic_t* stop, const sigset_t* wait
         if (decoder_.InFrame()) {
             wake = std::min(wake, lastInput_ + std::chrono::milliseconds(line_.framePauseMs));
         }
-        pollfd fd{master_, static_cast<short>(POLLIN | POLLPRI | (out_.waitWritable ? POLLOUT : 0)),
-                  0};
+        TryConnect(now);
+        if (!pty_ && io_ < 0 && line_.tcpConnectPort >= 0) {
+            wake = std::min(wake, nextConnect_);
+        }
+        pollfd fds[3];
+        nfds_t count = 0;
+        pollfd* io = nullptr;
+        pollfd* listener = nullptr;
+        pollfd* datagrams = nullptr;
+        if (io_ >= 0) {
+            io = &fds[count++];
+            *io = {io_, static_cast<short>(POLLIN | POLLPRI | (out_.waitWritable ? POLLOUT : 0)),
+                   0};
+        } else if (listen_ >= 0) {
+            listener = &fds[count++];
+            *listener = {listen_, POLLIN, 0};
+        }
+        if (udp_ >= 0) {
+            datagrams = &fds[count++];
+            *datagrams = {udp_, POLLIN, 0};
+        }
         timespec timeout{};
         timespec* timeoutPtr = nullptr;
         if (wake != Clock::time_point::max()) {
@@ -404,7 +535,7 @@ int CPtyServer::Run(const volatile std::sig_atomic_t* stop, const sigset_t* wait
             timeout.tv_nsec = static_cast<long>(ns % 1000000000);
             timeoutPtr = &timeout;
         }
-        const int ready = ppoll(&fd, 1, timeoutPtr, waitMask);
+        const int ready = ppoll(fds, count, timeoutPtr, waitMask);
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
@@ -413,7 +544,16 @@ int CPtyServer::Run(const volatile std::sig_atomic_t* stop, const sigset_t* wait
             return 1;
         }
         const Clock::time_point after = Clock::now();
-        if (fd.revents & (POLLIN | POLLPRI)) {
+        if (listener && (listener->revents & POLLIN)) {
+            io_ = AcceptTcp(listen_);
+            if (io_ >= 0) {
+                Log("host connected");
+            }
+        }
+        if (datagrams && (datagrams->revents & POLLIN)) {
+            AnswerDatagrams();
+        }
+        if (io && (io->revents & (POLLIN | POLLPRI | POLLHUP | POLLERR))) {
             ReadInput(after);
             if (vanish_) {
                 std::fprintf(stderr, "kyto-emu: vanishing after %lld frames\n",
@@ -427,7 +567,7 @@ int CPtyServer::Run(const volatile std::sig_atomic_t* stop, const sigset_t* wait
             Log("abandoned an incomplete command frame");
             decoder_.Reset();
         }
-        if (fd.revents & POLLOUT) {
+        if (io && (io->revents & POLLOUT)) {
             out_.waitWritable = false;
         }
     }
