@@ -279,7 +279,11 @@ std::size_t CLineServer::ChunkBytes() const {
 
 void CLineServer::ReadInput(Clock::time_point now) {
     std::uint8_t buffer[65536 + 1];
-    bool settingsChanged = false;
+    // The host rates seen since the last read: bytes read together with a
+    // change of rate may have been sent before it, so they are judged by
+    // every rate of the batch, the one before the change included.
+    bool rateChanged = false;
+    bool matchedBefore = settingsRate_ == rate_ || lastSeenHostRate_ == rate_;
     for (;;) {
         if (io_ < 0) {
             return;
@@ -310,22 +314,25 @@ void CLineServer::ReadInput(Clock::time_point now) {
             // it reopens, because this side keeps the terminal alive between
             // its opens: release it, as closing a real port would.
             ioctl(slave_, TIOCNXCL);
-            settingsChanged = true;
+            const int before = settingsRate_;
             OnHostSettings(buffer[0], now);
+            rateChanged = rateChanged || settingsRate_ != before;
+            matchedBefore = matchedBefore || settingsRate_ == rate_;
             continue;
         }
         dataSinceSettings_ = true;
         const int host = HostRate();
-        // Bytes read together with a settings change (or after one that went
-        // unreported) may have been sent before it: they get the benefit of
-        // the doubt. Otherwise the host's present rate decides.
-        const bool ambiguous = settingsChanged || host != lastSeenHostRate_;
+        // (A change that went unreported shows as a rate unlike the last one.)
+        const bool changed = rateChanged || host != lastSeenHostRate_;
+        const bool accepted = host == rate_ || (changed && matchedBefore);
         lastSeenHostRate_ = host;
+        rateChanged = false;
+        matchedBefore = host == rate_;
         const std::size_t count = static_cast<std::size_t>(n - 1);
         if (silent_) {
             continue;
         }
-        if (host != rate_ && !ambiguous) {
+        if (!accepted) {
             if (decoder_.InFrame()) {
                 decoder_.Reset();
             }
@@ -341,7 +348,7 @@ void CLineServer::ReadInput(Clock::time_point now) {
             return;
         }
     }
-    if (settingsChanged) {
+    if (rateChanged) {
         lastSeenHostRate_ = HostRate();
     }
 }

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -148,6 +149,15 @@ bool CEmuProcess::Running() {
 int CEmuProcess::Stop() {
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
+        // A stuck emulator must not hang the test: after 10 s it is killed.
+        const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+        if (pidfd >= 0) {
+            pollfd p{pidfd, POLLIN, 0};
+            if (poll(&p, 1, 10000) == 0) {
+                kill(pid_, SIGKILL);
+            }
+            close(pidfd);
+        }
         int status = 0;
         pid_t r;
         do {

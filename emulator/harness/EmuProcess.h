@@ -6,7 +6,8 @@
 #include <vector>
 
 // Starts kyto-emu as a child process for end-to-end tests, waits for the port
-// path it prints first, and stops it again (SIGTERM, then waits for it).
+// path it prints first, and stops it again (SIGTERM, then waits for it;
+// SIGKILL after 10 s).
 //
 //   CEmuProcess emu({"--no-line-timing", "--seed", "7"});
 //   ASSERT_TRUE(emu.Start()) << emu.Error();
@@ -27,7 +28,7 @@ public:
     // A further line of the emulator's standard output (the UDP address
     // with --udp-discovery), without its newline; empty on time-out or end.
     std::string ReadLine(int timeoutMs = 5000);
-    // SIGTERM and wait; returns the exit status as waitpid reports it
+    // SIGTERM (SIGKILL after 10 s) and wait; returns the exit status as waitpid reports it
     // decoded (exit code, or 128 + signal), -1 when nothing was running.
     int Stop();
     // True while the child has not exited (reaps it when it has).
