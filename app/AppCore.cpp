@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/StabilisationAdapter.h"
 #include "settings/FileOperate.h"
 #include "settings/TextCodec.h"
 
@@ -67,7 +68,9 @@ std::string FirmwareVersionText(const VersionInfo& v) {
            std::to_string(v.release) + "." + std::to_string(v.revision);
 }
 
-CAppCore::CAppCore() : device_(std::make_unique<CDeviceMngr>()) {}
+CAppCore::CAppCore() : device_(std::make_unique<CDeviceMngr>()) {
+    device_->SetStabiliser(std::make_unique<CStabilisationAdapter>());
+}
 
 CAppCore::~CAppCore() = default;
 

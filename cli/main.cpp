@@ -1,0 +1,49 @@
+// kyto [--data-dir DIR] [--port NAME] [--baud RATE] COMMAND [OPTIONS]
+#include <iostream>
+
+#include "cli/AlbumCommand.h"
+#include "cli/CliCommon.h"
+
+namespace {
+
+// Every command group registers itself here.
+using Registrar = void (*)(CliRegistry&);
+const Registrar kCommandGroups[] = {
+    AddPortsCommand,
+    AddVersionCommand,
+    AddDetectCommand,
+    AddAlbumCommand,
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    BlockStopSignals();
+
+    CLI::App app{"Kyto Demo on the command line: talks to a Kyto module on a serial port."};
+    app.name("kyto");
+    app.require_subcommand(1);
+    GlobalOptions global;
+    app.add_option(
+        "--data-dir", global.dataDir,
+        "folder with the settings, logs and module data (default: the program's folder)");
+    app.add_option("--port", global.port, "serial port, e.g. /dev/ttyUSB0 (default: COMPortName)");
+    app.add_option("--baud", global.baud, "baud rate (default: BaudRate of Application.ini)");
+
+    CliRegistry registry(app, global);
+    for (Registrar add : kCommandGroups) {
+        add(registry);
+    }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return kExitUsage;
+    }
+    StartStopSignalWatcher();
+    return registry.RunChosen();
+}
