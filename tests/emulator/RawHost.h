@@ -48,7 +48,7 @@ public:
     // would let the next open's flush destroy unread bytes).
     void Close() {
         if (fd_ >= 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
             close(fd_);
             fd_ = -1;
         }
