@@ -485,11 +485,8 @@ void CLineServer::PumpOutput(Clock::time_point now) {
         // these bytes are lost on the line.
         out_.waitWritable = false;
         out_.sent += done;
-        if (line_.lineTiming) {
-            // After a stall the line does not catch up faster than its rate.
-            out_.lineClock = std::max(out_.lineClock + static_cast<long>(done) * ByteTime(),
-                                      now - static_cast<long>(ChunkBytes()) * ByteTime());
-        }
+        // The bytes left on the line's schedule, however late this wake-up was.
+        out_.lineClock += static_cast<long>(done) * ByteTime();
     }
 }
 
@@ -575,7 +572,11 @@ int CLineServer::Run(const volatile std::sig_atomic_t* stop, const sigset_t* wai
             decoder_.Reset();
         }
         if (io && (io->revents & POLLOUT)) {
+            // After a stall (the host did not read) the line resumes at its
+            // rate instead of catching up with what it could not send.
             out_.waitWritable = false;
+            out_.lineClock =
+                std::max(out_.lineClock, after - static_cast<long>(ChunkBytes()) * ByteTime());
         }
     }
     return 0;
