@@ -1,5 +1,8 @@
 #include "album/AlbumMngr.h"
 
+#include <fcntl.h>
+#include <stdio.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -45,6 +48,29 @@ void MirrorTree(const fs::path& source, const fs::path& destination) {
             }
         }
     }
+}
+
+// Puts `fresh` in the place of `live` in one step; the old tree ends up at
+// `fresh` (or, without an atomic exchange on this file system, beside it as
+// `fresh`.old after a short moment without `live`).
+int SwapDirectories(const std::string& fresh, const std::string& live) {
+    std::error_code ec;
+    if (!fs::exists(live, ec)) {
+        fs::create_directories(fs::path(live).parent_path(), ec);
+        return ::rename(fresh.c_str(), live.c_str()) == 0 ? 0 : -1;
+    }
+    if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, live.c_str(), RENAME_EXCHANGE) == 0) {
+        return 0;
+    }
+    const std::string aside = fresh + ".old";
+    if (::rename(live.c_str(), aside.c_str()) != 0) {
+        return -1;
+    }
+    if (::rename(fresh.c_str(), live.c_str()) != 0) {
+        ::rename(aside.c_str(), live.c_str());
+        return -1;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -135,6 +161,9 @@ int CAlbumMngr::ExportAlbumFile(const AlbumImage& image, const std::string& path
 }
 
 int CAlbumMngr::ImportAlbumFile(const std::string& path, AlbumImage& image) {
+    if (folder_.empty()) {
+        return -1;  // no module folder: there is no store to replace
+    }
     AlbumFileData file;
     {
         std::vector<std::uint8_t> bytes;
@@ -143,10 +172,18 @@ int CAlbumMngr::ImportAlbumFile(const std::string& path, AlbumImage& image) {
             return -1;
         }
     }
-    DeleteAllLocal();
     progressTotal_ = static_cast<int>(file.TotalEntries());
     progressDone_ = 0;
-    store_.BeginBatch();
+
+    // The new store is built beside the live one and swapped in as a whole:
+    // an interruption leaves either the old store or the new one, and the
+    // thousands of files need no flush and no rename each.
+    const std::string staging = folder_ + "/.import";
+    std::error_code ec;
+    fs::remove_all(staging, ec);
+    CRegUserInfoMngr fresh(store_.IdCapacity(), store_.DataCapacity());
+    fresh.Load(staging);
+    fresh.BeginBatch(true);
     for (const AlbumFileUser& user : file.users) {
         std::vector<NewDataEntry> entries;
         entries.reserve(user.entries.size());
@@ -155,13 +192,24 @@ int CAlbumMngr::ImportAlbumFile(const std::string& path, AlbumImage& image) {
         }
         // Names from other sources may carry line breaks, which UserInfo.dat
         // cannot hold.
-        store_.AddUserWithEntries(user.id, WithoutLineBreaks(user.name), entries);
+        fresh.AddUserWithEntries(user.id, WithoutLineBreaks(user.name), entries);
         progressDone_ += static_cast<int>(user.entries.size());
     }
-    store_.EndBatch();
-    if (!folder_.empty()) {
-        WriteRegistCount(folder_, file.registCount);
+    fresh.EndBatch();
+    // An empty store still gets its (empty) User.dat.
+    CFileOperate::EnsureDirectory(staging + "/RegistData");
+    if (!fs::exists(staging + "/RegistData/User.dat", ec)) {
+        CFileOperate::WriteTextLines(staging + "/RegistData/User.dat", {});
     }
+    if (SwapDirectories(staging + "/RegistData", folder_ + "/RegistData") != 0) {
+        fs::remove_all(staging, ec);
+        return -1;
+    }
+    store_.AdoptUsers(fresh);
+    fs::remove_all(staging, ec);
+
+    fs::remove(kLocalAlbumFile, ec);
+    WriteRegistCount(folder_, file.registCount);
     WriteAlbumImageFile(kLocalAlbumFile, file.image);
     image = std::move(file.image);
     return 0;

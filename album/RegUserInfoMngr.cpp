@@ -412,9 +412,18 @@ bool CRegUserInfoMngr::IsUsedId(int id) const {
     return ValidId(id) && usedIds_[static_cast<std::size_t>(id)] != 0;
 }
 
-void CRegUserInfoMngr::BeginBatch() {
+void CRegUserInfoMngr::BeginBatch(bool direct) {
     userListPending_ = false;
-    writer_.BeginBatch();
+    writer_.BeginBatch(direct);
+}
+
+void CRegUserInfoMngr::AdoptUsers(CRegUserInfoMngr& other) {
+    users_ = std::move(other.users_);
+    usedIds_ = std::move(other.usedIds_);
+    idList_ = std::move(other.idList_);
+    other.users_.clear();
+    other.idList_.clear();
+    other.usedIds_.assign(static_cast<std::size_t>(other.idCapacity_), 0);
 }
 
 int CRegUserInfoMngr::EndBatch() {

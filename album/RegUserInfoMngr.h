@@ -64,8 +64,12 @@ public:
 
     // Batch mode for bulk writes (see CStoreWriter); EndBatch also writes
     // User.dat when a rewrite was put off during the batch.
-    void BeginBatch();
+    void BeginBatch(bool direct = false);
     int EndBatch();
+
+    // Takes over the users of another store (same capacities) whose tree has
+    // been moved into this store's folder; this store's folder stays.
+    void AdoptUsers(CRegUserInfoMngr& other);
 
     // Paths of the store's files.
     std::string UserListPath() const;

@@ -15,6 +15,31 @@ namespace {
 
 std::atomic<unsigned> g_tempCounter{0};
 
+bool WriteAll(int fd, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+int WriteDirect(const std::string& path, const void* data, std::size_t size) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return -1;
+    }
+    const bool ok = WriteAll(fd, data, size);
+    return ::close(fd) == 0 && ok ? 0 : -1;
+}
+
 // Temporary file beside the target, renamed over it; no flush.
 int WriteRenamed(const std::string& path, const void* data, std::size_t size) {
     const auto slash = path.find_last_of('/');
@@ -26,19 +51,10 @@ int WriteRenamed(const std::string& path, const void* data, std::size_t size) {
     if (fd < 0) {
         return -1;
     }
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, bytes + done, size - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return -1;
-        }
-        done += static_cast<std::size_t>(n);
+    if (!WriteAll(fd, data, size)) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return -1;
     }
     if (::close(fd) != 0 || std::rename(temp.c_str(), path.c_str()) != 0) {
         ::unlink(temp.c_str());
@@ -66,22 +82,25 @@ int CStoreWriter::WriteLines(const std::string& path, const std::vector<std::str
         return CFileOperate::WriteTextLines(path, lines);
     }
     const std::vector<std::uint8_t> bytes = EncodeLines(lines);
-    return WriteRenamed(path, bytes.data(), bytes.size());
+    return direct_ ? WriteDirect(path, bytes.data(), bytes.size())
+                   : WriteRenamed(path, bytes.data(), bytes.size());
 }
 
 int CStoreWriter::WriteBytes(const std::string& path, const void* data, std::size_t size) {
     if (!batch_) {
         return WriteFileAtomically(path, data, size);
     }
-    return WriteRenamed(path, data, size);
+    return direct_ ? WriteDirect(path, data, size) : WriteRenamed(path, data, size);
 }
 
-void CStoreWriter::BeginBatch() {
+void CStoreWriter::BeginBatch(bool direct) {
     batch_ = true;
+    direct_ = direct;
 }
 
 int CStoreWriter::EndBatch(const std::string& folder) {
     batch_ = false;
+    direct_ = false;
     const int fd =
         ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {

@@ -18,7 +18,10 @@ public:
     int WriteLines(const std::string& path, const std::vector<std::string>& lines);
     int WriteBytes(const std::string& path, const void* data, std::size_t size);
 
-    void BeginBatch();
+    // direct: files are written in place, without a temporary file; only
+    // for a tree that nobody reads until the batch is over and it is moved
+    // into place as a whole.
+    void BeginBatch(bool direct = false);
     // Flushes the file system holding the folder; 0, or -1 when that failed.
     int EndBatch(const std::string& folder);
     bool InBatch() const { return batch_; }
@@ -27,4 +30,5 @@ public:
 
 private:
     bool batch_ = false;
+    bool direct_ = false;
 };
