@@ -216,15 +216,15 @@ void StartStopSignalWatcher() {
                 continue;
             }
             const bool again = gStopRequested.exchange(true);
-            std::function<void()> hook;
             {
+                // The hook runs under the lock, so that whoever removes it
+                // (and then destroys what it refers to) waits for it.
                 std::lock_guard<std::mutex> lock(gStopMutex);
-                hook = gStopHook;
-            }
-            if (hook && !again) {
-                std::cerr << "kyto: stopping after the current exchange\n";
-                hook();
-                continue;
+                if (gStopHook && !again) {
+                    std::cerr << "kyto: stopping after the current exchange\n";
+                    gStopHook();
+                    continue;
+                }
             }
             std::cerr << "kyto: interrupted\n";
             std::fflush(stdout);
