@@ -1,9 +1,6 @@
 // Feeds arbitrary bytes, read through the same text reader the application
 // uses, to the parsers of DefSettings.dat, FullImageInfo.dat and CmdInfo.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,17 +8,8 @@
 #include "settings/FileOperate.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string path = "/tmp/fuzz_module_files." + std::to_string(getpid());
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        return 0;
-    }
-    if (size > 0) {
-        std::fwrite(data, 1, size, file);
-    }
-    std::fclose(file);
     std::vector<std::string> lines;
-    CFileOperate::ReadTextLines(path, lines);
+    CFileOperate::DecodeTextLines(data, size, lines);
 
     DefaultSettings defaults;
     ParseDefaultSettings(lines, defaults);
