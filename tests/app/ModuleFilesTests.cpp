@@ -90,3 +90,32 @@ TEST(ModuleFiles, CommandListsAreBlocksOfHexCodes) {
     EXPECT_EQ(ParseCommandCode("0x"), 0);
     EXPECT_EQ(ParseCommandCode("ffffffffffff"), 0x7FFFFFFF);  // saturates, never overflows
 }
+
+#include "app/AppCore.h"
+
+TEST(DeviceFolder, ModelNamesNeverLeaveTheWorkingFolder) {
+    struct Case {
+        std::string reported;  // 12 bytes as sent
+        std::string model;
+        std::string folder;
+    } cases[] = {
+        {std::string("KYTO-EMU\0\0\0\0", 12), "KYTO-EMU", "KYTO-EMU"},
+        {std::string("  KYTO 2   \0", 12), "KYTO 2", "KYTO 2"},
+        {std::string("../../etc\0\0\0", 12), "../../etc", ".._.._etc"},
+        {std::string("..\0\0\0\0\0\0\0\0\0\0", 12), "..", "__"},
+        {std::string(".", 1), ".", "_"},
+        {std::string(12, '\0'), "", "_"},
+        {std::string("A\x01"
+                     "B\\C\x7F",
+                     6),
+         "A\x01"
+         "B\\C\x7F",
+         "A_B_C_"},
+        {std::string("Caf\xE9", 4), "Caf\xC3\xA9", "Caf\xC3\xA9"},  // Latin-1 byte read as such
+    };
+    for (const Case& c : cases) {
+        const std::string model = ModelNameFromVersion(c.reported);
+        EXPECT_EQ(model, c.model);
+        EXPECT_EQ(SafeFolderName(model), c.folder) << c.model;
+    }
+}
