@@ -142,8 +142,11 @@ void CTrackSet::Update(const Detection* dets, int count, TrackOutput* out) {
             const float ey = gy[di] - py;
             const float distance2 = ex * ex + ey * ey;
             const float reference = std::max(gs[di], trackSize);
-            inside[di] = (gs[di] >= minSize) & (gs[di] <= maxSize) &
-                         (distance2 <= kGate2 * reference * reference);
+            // Branch-free on purpose (the loop vectorises); the casts keep the
+            // bitwise and from reading as a mistaken logical one.
+            inside[di] = static_cast<std::int32_t>(gs[di] >= minSize) &
+                         static_cast<std::int32_t>(gs[di] <= maxSize) &
+                         static_cast<std::int32_t>(distance2 <= kGate2 * reference * reference);
             // Both terms in units of the larger size; the size term is at
             // most 0.6 inside the ratio gate.
             cost[di] =

@@ -114,25 +114,20 @@ IniDocument LoadIni(const std::string& file) {
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t lf = text.find('\n', pos);
-        IniLine line;
         if (lf == std::string::npos) {
-            line.text = text.substr(pos);
+            doc.lines.push_back(IniLine{text.substr(pos), std::string()});
             pos = text.size();
         } else {
-            std::size_t end = lf;
-            line.eol = "\n";
-            if (end > pos && text[end - 1] == '\r') {
-                --end;
-                line.eol = "\r\n";
-            }
-            line.text = text.substr(pos, end - pos);
+            const bool crlf = lf > pos && text[lf - 1] == '\r';
+            const std::size_t end = crlf ? lf - 1 : lf;
+            doc.lines.push_back(
+                IniLine{text.substr(pos, end - pos), std::string(crlf ? "\r\n" : "\n")});
             pos = lf + 1;
             if (!eolChosen) {
-                doc.defaultEol = line.eol;
+                doc.defaultEol = doc.lines.back().eol;
                 eolChosen = true;
             }
         }
-        doc.lines.push_back(std::move(line));
     }
     return doc;
 }
