@@ -52,7 +52,8 @@ const char* UsageText() {
            "  --truncate-rate F     cut this fraction of responses short\n"
            "  --silent-after N      answer N frames, then nothing at all\n"
            "  --vanish-after N      answer N frames, then close the port and exit\n"
-           "  --verbose             log every command on standard error\n";
+           "  --verbose             log every command on standard error\n"
+           "  --exit-with-parent    end when the process that started it ends\n";
 }
 
 bool ParseOptions(const std::vector<std::string>& args, EmulatorOptions& o, std::string& error) {
@@ -77,6 +78,8 @@ bool ParseOptions(const std::vector<std::string>& args, EmulatorOptions& o, std:
             o.line.lineTiming = false;
         } else if (a == "--no-execute") {
             o.module.disabled.insert(0x03);
+        } else if (a == "--exit-with-parent") {
+            o.exitWithParent = true;
         } else if (a == "--verbose") {
             o.line.verbose = true;
         } else if (a == "--link") {

@@ -15,6 +15,7 @@ struct EmulatorOptions {
     FaultOptions faults;
     std::string printEmptyAlbum;  // write an empty album block there and exit
     bool help = false;
+    bool exitWithParent = false;  // end when the process that started it ends
 };
 
 // Parses the command line (without the program name). False with a message

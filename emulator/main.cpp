@@ -1,6 +1,8 @@
 // kyto-emu: the Kyto module played on a pseudo-terminal, for trying the
 // application and for its end-to-end tests without hardware.
 #include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -40,6 +42,15 @@ int main(int argc, char** argv) {
             return 1;
         }
         return 0;
+    }
+
+    if (options.exitWithParent) {
+        // A test that dies without stopping its emulator must not leave it
+        // serving for ever.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() == 1) {
+            return 0;  // the parent ended before the request took hold
+        }
     }
 
     CModule module(options.module);

@@ -60,6 +60,7 @@ bool CEmuProcess::Start(int timeoutMs) {
     const std::string binary = BinaryPath();
     std::vector<std::string> args{binary};
     args.insert(args.end(), options_.begin(), options_.end());
+    args.push_back("--exit-with-parent");
     if (const char* verbose = std::getenv("KYTO_EMU_VERBOSE"); verbose && *verbose == '1') {
         args.push_back("--verbose");  // the emulator's command log on the test's standard error
     }
