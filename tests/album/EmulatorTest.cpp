@@ -3,11 +3,19 @@
 // and the check noticing a change made by another host.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <memory>
+#include <random>
 #include <thread>
 
+#include "StoreCheck.h"
 #include "album/AlbumSync.h"
 #include "album/DeviceAlbum.h"
 #include "display/image/ImageData.h"
@@ -206,4 +214,78 @@ TEST_F(AlbumEmulator, CheckNoticesAnotherHostsChange) {
     EXPECT_EQ(sync.StartupCheck(answers), CheckOutcome::kPushedLocal);
     EXPECT_EQ(sync.CheckAlbum(status), 0);
     EXPECT_EQ(Recognise(module.Device()), 3);
+}
+
+namespace {
+
+// Runs kyto with the arguments; kills it after `delay` unless zero. Returns
+// the exit status (128 + signal when killed) and the time taken.
+int RunKyto(const std::vector<std::string>& args, std::chrono::microseconds delay,
+            std::chrono::milliseconds* took = nullptr) {
+    const std::string binary =
+        (std::filesystem::path(CEmuProcess::BinaryPath()).parent_path() / "kyto").string();
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+        for (const std::string& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execv(binary.c_str(), argv.data());
+        _exit(127);
+    }
+    if (delay.count() > 0) {
+        std::this_thread::sleep_for(delay);
+        kill(pid, SIGKILL);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (took) {
+        *took = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+    }
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+}  // namespace
+
+// `kyto album load` of a large album file killed at random moments: every
+// store file stays whole and the store loads.
+TEST_F(AlbumEmulator, KilledCommandLineLoadLeavesALoadableStore) {
+    const std::string kyto =
+        (std::filesystem::path(CEmuProcess::BinaryPath()).parent_path() / "kyto").string();
+    if (access(kyto.c_str(), X_OK) != 0) {
+        GTEST_SKIP() << "no kyto program beside the emulator";
+    }
+    CEmuProcess emu({"--no-line-timing", "--people", "1", "--state", flash_});
+    ASSERT_TRUE(emu.Start()) << emu.Error();
+    const std::string data = (dir_.Path() / "data").string();
+    AlbumImage empty;
+    ASSERT_EQ(ReadAlbumImageFile("kyd00.kyb", empty), 0);
+    WriteBigAlbum("big.kyl", 0, 120, &empty);
+    WriteBigAlbum("old.kyl", 500, 40, &empty);
+    auto load = [&](const std::string& file) {
+        return std::vector<std::string>{"--data-dir",   data,     "--port",
+                                        emu.PortPath(), "--baud", "921600",
+                                        "album",        "load",   (dir_.Path() / file).string()};
+    };
+    std::chrono::milliseconds whole{0};
+    ASSERT_EQ(RunKyto(load("big.kyl"), {}, &whole), 0);
+    const std::string folder = data + "/KYTO-EMU/1";
+
+    std::mt19937 random(777);
+    std::uniform_int_distribution<long> when(1, whole.count() * 1000L);
+    for (int round = 0; round < 4; ++round) {
+        ASSERT_EQ(RunKyto(load(round % 2 ? "big.kyl" : "old.kyl"), {}), 0) << round;
+        const auto delay = std::chrono::microseconds(when(random));
+        RunKyto(load(round % 2 ? "old.kyl" : "big.kyl"), delay);
+        SCOPED_TRACE("round " + std::to_string(round) + ", killed after " +
+                     std::to_string(delay.count()) + " us");
+        ExpectWholeFiles(folder);
+        ExpectLoadableStore(folder);
+    }
 }
