@@ -15,8 +15,9 @@
 
 namespace {
 
+// Never destroyed, so that the clean-up at exit can still read it.
 const std::string& Folder() {
-    static const std::string folder = [] {
+    static const std::string& folder = *new std::string([] {
         char tmpl[] = "/tmp/kyto-fuzz-userinfo.XXXXXX";
         const std::string root = mkdtemp(tmpl) ? tmpl : "/tmp/kyto-fuzz-userinfo";
         const std::string dir = root + "/RegistData/005";
@@ -31,7 +32,7 @@ const std::string& Folder() {
             std::filesystem::remove_all(Folder(), ec);
         });
         return root;
-    }();
+    }());
     return folder;
 }
 
