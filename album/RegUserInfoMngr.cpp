@@ -157,17 +157,19 @@ int CRegUserInfoMngr::WriteUserInfo(const CUserInfo& user) {
 
 int CRegUserInfoMngr::WritePictureFiles(int id, const RegDataInfo& entry,
                                         const CImageData& picture) {
-    if (picture.Size() == 0) {
-        return 0;
-    }
     if (folder_.empty()) {
         return -1;
     }
     CFileOperate::EnsureDirectory(UserDirectory(id));
-    const std::vector<std::uint8_t> bytes = EncodePicture(picture);
-    if (writer_.WriteBytes(PicturePath(folder_, id, entry.dataNumber), bytes.data(),
-                           bytes.size()) != 0) {
-        return -1;
+    // A picture without pixels leaves no picture file, but the description
+    // is written all the same: UserInfo.dat names the datum, and a datum
+    // without description would make the whole user unreadable.
+    if (picture.Size() > 0) {
+        const std::vector<std::uint8_t> bytes = EncodePicture(picture);
+        if (writer_.WriteBytes(PicturePath(folder_, id, entry.dataNumber), bytes.data(),
+                               bytes.size()) != 0) {
+            return -1;
+        }
     }
     return writer_.WriteLines(DataInfoPath(id, entry.dataNumber),
                               {std::to_string(entry.dataNumber), entry.date,

@@ -124,6 +124,25 @@ TEST(StoreFiles, AddedDataWritesPictureAndDescription) {
     EXPECT_TRUE(user.SlotUsed(3));
 }
 
+// A datum whose picture has no pixels still gets its description, so the
+// user loads again after a restart (the picture itself reads as missing).
+TEST(StoreFiles, PictureWithoutPixelsKeepsTheUserLoadable) {
+    TempDir dir;
+    CRegUserInfoMngr store;
+    store.Load(kFolder);
+    ASSERT_EQ(store.AddUser(4, "Empty"), 0);
+    CImageData nothing;
+    nothing.Init(0, 0, kFormatGrey8, false);
+    ASSERT_EQ(store.AddDataWithDate(4, 2, "2024/01/01", nothing), 0);
+    EXPECT_FALSE(fs::exists(StorePath("004/02")));
+    CRegUserInfoMngr reloaded;
+    reloaded.Load(kFolder);
+    ASSERT_EQ(reloaded.ListUsers().size(), 1u);
+    EXPECT_EQ(reloaded.ListUsers()[0].dataCount, 1);
+    CImageData picture;
+    EXPECT_EQ(reloaded.ReadPicture(kFolder, 4, 2, picture), -1);
+}
+
 TEST(StoreFiles, RefusedDataChangesNothing) {
     TempDir dir;
     CRegUserInfoMngr store;
