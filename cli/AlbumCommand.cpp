@@ -201,6 +201,10 @@ void AddAlbumCommand(CliRegistry& registry) {
         const int id = addId->value_or(proposed);
         if (!addName->empty()) {
             name = *addName;
+        } else if (id != proposed) {
+            char buffer[32];
+            std::snprintf(buffer, sizeof buffer, "USER_%04d", id);
+            name = buffer;  // the default name of the chosen ID
         }
         if (id < 0 || id >= s.album->Store().IdCapacity() || s.album->IsRegistered(id)) {
             std::cerr << "kyto: user ID " << id << " is not free (0..999, unused)\n";
