@@ -15,6 +15,7 @@
 #include <random>
 #include <thread>
 
+#include "AlbumTestUtil.h"
 #include "StoreCheck.h"
 #include "album/AlbumSync.h"
 #include "album/DeviceAlbum.h"
@@ -221,7 +222,7 @@ namespace {
 // Runs kyto with the arguments; kills it after `delay` unless zero. Returns
 // the exit status (128 + signal when killed) and the time taken.
 int RunKyto(const std::vector<std::string>& args, std::chrono::microseconds delay,
-            std::chrono::milliseconds* took = nullptr) {
+            std::chrono::milliseconds* took = nullptr, const std::string& output = "/dev/null") {
     const std::string binary =
         (std::filesystem::path(CEmuProcess::BinaryPath()).parent_path() / "kyto").string();
     const auto start = std::chrono::steady_clock::now();
@@ -232,8 +233,9 @@ int RunKyto(const std::vector<std::string>& args, std::chrono::microseconds dela
             argv.push_back(const_cast<char*>(a.c_str()));
         }
         argv.push_back(nullptr);
+        const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
+        dup2(out, 1);
         dup2(null, 2);
         execv(binary.c_str(), argv.data());
         _exit(127);
@@ -288,4 +290,48 @@ TEST_F(AlbumEmulator, KilledCommandLineLoadLeavesALoadableStore) {
         ExpectWholeFiles(folder);
         ExpectLoadableStore(folder);
     }
+}
+
+TEST_F(AlbumEmulator, CommandLineStatusesAndListing) {
+    const std::string kyto =
+        (std::filesystem::path(CEmuProcess::BinaryPath()).parent_path() / "kyto").string();
+    if (access(kyto.c_str(), X_OK) != 0) {
+        GTEST_SKIP() << "no kyto program beside the emulator";
+    }
+    CEmuProcess emu({"--no-line-timing", "--people", "1", "--state", flash_});
+    ASSERT_TRUE(emu.Start()) << emu.Error();
+    const std::string data = (dir_.Path() / "data").string();
+    const std::string out = (dir_.Path() / "out.txt").string();
+    auto run = [&](std::vector<std::string> args) {
+        std::vector<std::string> all{"--data-dir", data,     "--port", emu.PortPath(),
+                                     "--baud",     "921600", "album"};
+        all.insert(all.end(), args.begin(), args.end());
+        return RunKyto(all, {}, nullptr, out);
+    };
+    auto printed = [&] {
+        const Bytes bytes = ReadAll(out);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    EXPECT_EQ(run({"type", "bogus"}), 2);
+    EXPECT_EQ(run({"delete-data", "0", "10"}), 2);
+    EXPECT_EQ(RunKyto({"--data-dir", data, "--port", "/dev/kyto-no-such-port", "album", "list"}, {},
+                      nullptr, out),
+              3);
+    EXPECT_EQ(run({"add", "Alice"}), 0);
+    EXPECT_EQ(printed(), "0\tAlice\n");
+    EXPECT_EQ(run({"add", "--id", "7"}), 0);
+    EXPECT_EQ(printed(), "7\tUSER_0007\n");
+    EXPECT_EQ(run({"add", "Al\nice"}), 2);
+    EXPECT_EQ(run({"add", "Alice"}), 2);  // taken by user 0
+    EXPECT_EQ(run({"rename", "7", "Bob"}), 0);
+    EXPECT_EQ(run({"list"}), 0);
+    EXPECT_EQ(printed(), "0\tAlice\t0\n7\tBob\t0\n");
+    EXPECT_EQ(run({"check"}), 0);
+    EXPECT_EQ(printed(), "equal\n");
+    EXPECT_EQ(run({"type", "get"}), 0);
+    EXPECT_EQ(printed(), "0\n");
+    EXPECT_EQ(run({"delete", "7"}), 0);
+    EXPECT_EQ(run({"delete", "7"}), 2);
+    EXPECT_EQ(run({"list"}), 0);
+    EXPECT_EQ(printed(), "0\tAlice\t0\n");
 }
