@@ -86,6 +86,9 @@ CAlbumMngr::CAlbumMngr(int idCapacity, int dataCapacity)
 int CAlbumMngr::OpenFolder(const std::string& folder) {
     folder_ = folder;
     CFileOperate::EnsureDirectory(folder_);
+    // What an interrupted import left beside the store.
+    std::error_code ec;
+    fs::remove_all(folder_ + "/.import", ec);
     const int result = store_.Load(folder_);
     ReloadRegistCount();
     return result;

@@ -68,5 +68,8 @@ TEST(AlbumKill, InterruptedImportLeavesALoadableStore) {
                      std::to_string(delay.count()) + " us");
         ExpectWholeFiles(kFolder);
         ExpectLoadableStore(kFolder, PictureFill);
+        CAlbumMngr reopened;
+        reopened.OpenFolder(kFolder);
+        EXPECT_FALSE(fs::exists(kFolder + "/.import"));
     }
 }
