@@ -5,6 +5,7 @@
 #include <optional>
 #include <sstream>
 
+#include "album/AlbumMngr.h"
 #include "app/AppCore.h"
 #include "app/ExecutionLoop.h"
 #include "app/ResultText.h"
@@ -132,7 +133,7 @@ public:
 #ifdef KYTO_HAVE_SNAPSHOT
         if (!snapshotDir.empty() && status == 0 && responseCode == 0) {
             const std::string path = SnapshotFileName(snapshotDir, frame_);
-            if (!SaveSnapshotPng(path, &image, result, flags, fullImageWidth)) {
+            if (!SaveSnapshotPng(path, &image, result, flags, fullImageWidth, NameLookup())) {
                 std::cerr << "kyto: could not write " << path << "\n";
                 logFailed = true;
             }
@@ -160,7 +161,25 @@ public:
         }
     }
 
+    // Names of the registered users, for the Recognition lines and labels.
+    void SetUserNames(std::vector<UserName> names) {
+        userNames_ = std::move(names);
+    }
+
 private:
+#ifdef KYTO_HAVE_SNAPSHOT
+    UserNameLookup NameLookup() const {
+        return [this](int id) {
+            for (const UserName& u : userNames_) {
+                if (u.userId == id) {
+                    return u.name;
+                }
+            }
+            return std::string();
+        };
+    }
+#endif
+
     int frame_ = 0;
     std::vector<UserName> userNames_;
 };
@@ -211,12 +230,26 @@ int RunDetect(const GlobalOptions& global, const DetectOptions& options) {
         return status;
     }
 
+    // The module's registered users give the Recognition lines their names
+    // and the execution time limit its user count.
+    CAlbumMngr album;
+    core.SetDeviceFolderHook([&album, &core](const std::string& folder) {
+        album.OpenFolder(folder);
+        core.registeredUsers = static_cast<int>(album.Store().ListUsers().size());
+        return 0;
+    });
+
     FixedChoices fixedChoices(choices);
     CliFrameSink sink;
     CExecutionLoop loop(core.Device(), fixedChoices, sink);
     if (int status = ConnectForCommand(core, port, baud); status != kExitOk) {
         return status;
     }
+    std::vector<UserName> names;
+    for (const RegUserEntry& user : album.Store().ListUsers()) {
+        names.push_back(UserName{user.id, user.name});
+    }
+    sink.SetUserNames(std::move(names));
 
     CLogFileOpe dailyLog;
     if (logOn && dailyLog.Open() < 0) {

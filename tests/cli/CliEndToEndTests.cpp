@@ -93,6 +93,19 @@ TEST_F(CliTest, SingleShotWithEveryFunctionPrintsHeaderAndOneBlock) {
     EXPECT_EQ(blocks, 2u);
 }
 
+TEST_F(CliTest, RecognitionLinesNameTheRegisteredUser) {
+    StartEmulator({"--people", "1"});
+    KytoProcess add(Args({"album", "add", "--id", "5", "Alice"}));
+    ASSERT_EQ(add.Run(), 0) << add.Err();
+    KytoProcess reg(Args({"album", "register", "5"}));
+    ASSERT_EQ(reg.Run(), 0) << reg.Err();
+    KytoProcess kyto(Args({"detect", "--functions", "face,recognition", "--frames", "1", "--image",
+                           "none", "--stabilization", "off"}));
+    ASSERT_EQ(kyto.Run(), 0) << kyto.Err();
+    EXPECT_NE(kyto.Out().find("\t    Recognition \tAlice Confidence:"), std::string::npos)
+        << kyto.Out();
+}
+
 TEST_F(CliTest, JsonFramesWithEveryFunctionAndAnImage) {
     StartEmulator();
     KytoProcess kyto(Args({"detect", "--functions", "all", "--frames", "3", "--image", "160x120",
