@@ -217,6 +217,20 @@ int CDeviceMngr::Exchange(int code, int checkCode, const char* name, const std::
                        capacity, responseCode);
 }
 
+int CDeviceMngr::ExchangeFixed(int code, int checkCode, const char* name,
+                               const std::uint8_t* request, int requestLength,
+                               std::uint8_t* payload, int size, std::uint8_t& responseCode) {
+    // Offering one byte more tells "exactly size" apart from an empty answer,
+    // which leaves the capacity untouched.
+    int capacity = size + 1;
+    const int r = Exchange(code, checkCode, name, request, requestLength, LookupTimeLimit(code),
+                           payload, capacity, responseCode);
+    if (r == kResultOk && responseCode == 0x00 && capacity != size) {
+        return kResultCommError;
+    }
+    return r;
+}
+
 int CDeviceMngr::Simple(int code, const char* name, const std::uint8_t* request, int requestLength,
                         std::uint8_t& responseCode) {
     int capacity = 0;
@@ -229,10 +243,9 @@ int CDeviceMngr::Simple(int code, const char* name, const std::uint8_t* request,
 // ---- Commands --------------------------------------------------------------------
 
 int CDeviceMngr::GetVersion(VersionInfo& version, std::uint8_t& responseCode) {
-    std::uint8_t payload[19] = {};
-    int capacity = 19;
-    const int r = Exchange(kCmdGetVersion, -1, "Get Version", nullptr, 0,
-                           LookupTimeLimit(kCmdGetVersion), payload, capacity, responseCode);
+    std::uint8_t payload[19 + 1] = {};
+    const int r =
+        ExchangeFixed(kCmdGetVersion, -1, "Get Version", nullptr, 0, payload, 19, responseCode);
     if (r == kResultOk && responseCode == 0x00) {
         version.model.assign(reinterpret_cast<const char*>(payload), 12);
         version.major = payload[12];
@@ -292,12 +305,10 @@ int CDeviceMngr::SetCameraResolution(int code, std::uint8_t& responseCode) {
 }
 
 int CDeviceMngr::GetFullImageSize(int& width, int& height, std::uint8_t& responseCode) {
-    std::uint8_t payload[4] = {};
-    int capacity = 4;
+    std::uint8_t payload[4 + 1] = {};
     // The model announces this command through Get Camera Resolution (0x0C).
-    const int r =
-        Exchange(kCmdGetFullImageSize, kCmdGetCameraResolution, "Get Full Image Size", nullptr, 0,
-                 LookupTimeLimit(kCmdGetFullImageSize), payload, capacity, responseCode);
+    const int r = ExchangeFixed(kCmdGetFullImageSize, kCmdGetCameraResolution,
+                                "Get Full Image Size", nullptr, 0, payload, 4, responseCode);
     if (r == kResultUnsupported) {
         width = 640;
         height = 480;
@@ -312,10 +323,9 @@ int CDeviceMngr::GetFullImageSize(int& width, int& height, std::uint8_t& respons
 }
 
 int CDeviceMngr::GetDeviceId(std::int32_t& deviceId, std::uint8_t& responseCode) {
-    std::uint8_t payload[4] = {};
-    int capacity = 4;
-    const int r = Exchange(kCmdGetDeviceId, kCmdGetDeviceId, "GetDeviceID", nullptr, 0,
-                           LookupTimeLimit(kCmdGetDeviceId), payload, capacity, responseCode);
+    std::uint8_t payload[4 + 1] = {};
+    const int r = ExchangeFixed(kCmdGetDeviceId, kCmdGetDeviceId, "GetDeviceID", nullptr, 0,
+                                payload, 4, responseCode);
     if (r == kResultUnsupported) {
         deviceId = 0;
         responseCode = 0x00;
@@ -349,10 +359,9 @@ int CDeviceMngr::SetAlbumType(int type, std::uint8_t& responseCode) {
 }
 
 int CDeviceMngr::GetAlbumType(int& type, std::uint8_t& responseCode) {
-    std::uint8_t payload[1] = {};
-    int capacity = 1;
-    const int r = Exchange(kCmdGetAlbumType, kCmdGetAlbumType, "Get Album Type", nullptr, 0,
-                           LookupTimeLimit(kCmdGetAlbumType), payload, capacity, responseCode);
+    std::uint8_t payload[1 + 1] = {};
+    const int r = ExchangeFixed(kCmdGetAlbumType, kCmdGetAlbumType, "Get Album Type", nullptr, 0,
+                                payload, 1, responseCode);
     if (r == kResultUnsupported) {
         type = 0;
         responseCode = 0x00;
@@ -421,11 +430,10 @@ int CDeviceMngr::GetRegisteredData(int userId, std::uint8_t flags[10], std::uint
     std::fill(flags, flags + 10, 0);
     std::uint8_t p[2];
     PutU16(p, userId);
-    std::uint8_t payload[2] = {};
-    int capacity = 2;
-    const int r = Exchange(kCmdGetRegisteredData, kCmdGetRegisteredData,
-                           "Get presence registration Data of one person", p, 2,
-                           LookupTimeLimit(kCmdGetRegisteredData), payload, capacity, responseCode);
+    std::uint8_t payload[2 + 1] = {};
+    const int r = ExchangeFixed(kCmdGetRegisteredData, kCmdGetRegisteredData,
+                                "Get presence registration Data of one person", p, 2, payload, 2,
+                                responseCode);
     if (r == kResultUnsupported) {
         return kResultOk;
     }

@@ -201,6 +201,12 @@ private:
     int Exchange(int code, int checkCode, const char* name, const std::uint8_t* request,
                  int requestLength, int timeLimitMs, std::uint8_t* payload, int& capacity,
                  std::uint8_t& responseCode);
+    // Exchange for an answer of exactly `size` bytes; payload must have room
+    // for size + 1. A shorter, empty or longer answer is a communication
+    // error, never decoded from stale or zero bytes.
+    int ExchangeFixed(int code, int checkCode, const char* name, const std::uint8_t* request,
+                      int requestLength, std::uint8_t* payload, int size,
+                      std::uint8_t& responseCode);
     // Exchange for commands without response payload.
     int Simple(int code, const char* name, const std::uint8_t* request, int requestLength,
                std::uint8_t& responseCode);

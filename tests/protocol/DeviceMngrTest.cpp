@@ -292,3 +292,30 @@ TEST_F(DeviceMemory, LoadAlbumFrame) {
                      0x00, 0x00, 0x00}));
     EXPECT_TRUE(std::equal(album.begin(), album.end(), f.begin() + 16));
 }
+
+TEST_F(DeviceMemory, FixedSizeAnswersOfTheWrongLengthAreCommunicationErrors) {
+    mngr->SetSupportedCommands({0x0C, 0x15, 0x45, 0xFF});
+    struct Case {
+        std::size_t payload;
+        int result;
+    } cases[] = {
+        {0, kResultCommError},  // empty: must not decode zeros or an earlier answer
+        {2, kResultCommError},  // short
+        {5, kResultCommError},  // one byte too many
+        {4, kResultOk},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.payload);
+        module.Answer(Response(0, Bytes(c.payload, 0x01)));
+        std::int32_t id = -5;
+        EXPECT_EQ(mngr->GetDeviceId(id, rc), c.result);
+        EXPECT_EQ(id, c.result == kResultOk ? 0x01010101 : -5);
+    }
+    module.Answer(Response(0, Bytes(10, 0x01)));
+    VersionInfo version;
+    EXPECT_EQ(mngr->GetVersion(version, rc), kResultCommError);
+    module.Answer(Response(0, Bytes{}));
+    int type = -5;
+    EXPECT_EQ(mngr->GetAlbumType(type, rc), kResultCommError);
+    EXPECT_EQ(type, -5);
+}
