@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "album/PictureFile.h"
-#include "settings/TextCodec.h"
+#include "base/ByteOrder.h"
+#include "base/TextCodec.h"
 
 namespace {
 
@@ -22,8 +23,7 @@ bool PutText(std::uint8_t* field, const std::string& text, std::size_t maxUnits)
         cut = true;
     }
     for (std::size_t i = 0; i < units.size(); ++i) {
-        field[2 * i] = static_cast<std::uint8_t>(units[i] & 0xFF);
-        field[2 * i + 1] = static_cast<std::uint8_t>(units[i] >> 8);
+        StoreLe16(field + 2 * i, units[i]);
     }
     return !cut;
 }
@@ -72,15 +72,15 @@ std::vector<std::uint8_t> EncodeAlbumFile(const AlbumFileData& data, const std::
                                           int* cutNames) {
     std::vector<std::uint8_t> bytes(AlbumFileSize(data), 0);
     std::uint8_t* p = bytes.data();
-    StoreI32(p, static_cast<std::int32_t>(data.image.data.size()));
+    StoreLe32(p, static_cast<std::int32_t>(data.image.data.size()));
     p[4] = data.image.attribute;
     p += 8;
     if (!data.image.data.empty()) {
         std::memcpy(p, data.image.data.data(), data.image.data.size());
         p += data.image.data.size();
     }
-    StoreI32(p, static_cast<std::int32_t>(data.users.size()));
-    StoreI32(p + 4, data.registCount);
+    StoreLe32(p, static_cast<std::int32_t>(data.users.size()));
+    StoreLe32(p + 4, data.registCount);
     p += 8;
 
     // Sequence of users to write: the order first, then the rest.
@@ -109,18 +109,18 @@ std::vector<std::uint8_t> EncodeAlbumFile(const AlbumFileData& data, const std::
 
     int cut = 0;
     for (const AlbumFileUser* user : sequence) {
-        StoreI32(p, user->id);
+        StoreLe32(p, user->id);
         if (!PutText(p + 4, user->name, kNameUnits)) {
             ++cut;
         }
-        StoreI32(p + 260, static_cast<std::int32_t>(user->entries.size()));
+        StoreLe32(p + 260, static_cast<std::int32_t>(user->entries.size()));
         p += kUserRecordSize;
         for (const AlbumFileEntry& entry : user->entries) {
-            StoreI32(p, entry.dataNumber);
+            StoreLe32(p, entry.dataNumber);
             PutText(p + 4, entry.date, kDateUnits);
-            StoreI32(p + 36, entry.picture.Width());
-            StoreI32(p + 40, entry.picture.Height());
-            StoreI32(p + 44, static_cast<std::int32_t>(entry.picture.Format()));
+            StoreLe32(p + 36, entry.picture.Width());
+            StoreLe32(p + 40, entry.picture.Height());
+            StoreLe32(p + 44, static_cast<std::int32_t>(entry.picture.Format()));
             // A picture smaller than the field leaves the rest zero.
             const std::size_t pixels = std::min(entry.picture.Size(), kRecordPixels);
             if (pixels > 0) {
@@ -139,7 +139,7 @@ int ParseAlbumFile(const std::uint8_t* bytes, std::size_t size, AlbumFileData& d
     if (bytes == nullptr || size < kAlbumFileHeaderSize) {
         return -1;
     }
-    const std::int32_t length = LoadI32(bytes);
+    const std::int32_t length = LoadLeI32(bytes);
     if (length < 0 || static_cast<std::size_t>(length) > size - kAlbumFileHeaderSize) {
         return -1;
     }
@@ -147,8 +147,8 @@ int ParseAlbumFile(const std::uint8_t* bytes, std::size_t size, AlbumFileData& d
     parsed.image.attribute = bytes[4];
     parsed.image.data.assign(bytes + 8, bytes + 8 + length);
     std::size_t pos = 8 + static_cast<std::size_t>(length);
-    const std::int32_t userCount = LoadI32(bytes + pos);
-    parsed.registCount = LoadI32(bytes + pos + 4);
+    const std::int32_t userCount = LoadLeI32(bytes + pos);
+    parsed.registCount = LoadLeI32(bytes + pos + 4);
     pos += 8;
     // Every user record takes at least 264 bytes: a count the rest of the
     // file cannot hold is refused before anything is allocated.
@@ -161,9 +161,9 @@ int ParseAlbumFile(const std::uint8_t* bytes, std::size_t size, AlbumFileData& d
             return -1;
         }
         AlbumFileUser user;
-        user.id = LoadI32(bytes + pos);
+        user.id = LoadLeI32(bytes + pos);
         user.name = GetText(bytes + pos + 4, kNameUnits);
-        const std::int32_t entryCount = LoadI32(bytes + pos + 260);
+        const std::int32_t entryCount = LoadLeI32(bytes + pos + 260);
         pos += kUserRecordSize;
         if (entryCount < 0 ||
             static_cast<std::size_t>(entryCount) > (size - pos) / kDataRecordSize) {
@@ -172,11 +172,11 @@ int ParseAlbumFile(const std::uint8_t* bytes, std::size_t size, AlbumFileData& d
         user.entries.resize(static_cast<std::size_t>(entryCount));
         for (AlbumFileEntry& entry : user.entries) {
             const std::uint8_t* r = bytes + pos;
-            entry.dataNumber = LoadI32(r);
+            entry.dataNumber = LoadLeI32(r);
             entry.date = GetText(r + 4, kDateUnits);
-            const int width = LoadI32(r + 36);
-            const int height = LoadI32(r + 40);
-            const auto format = static_cast<std::uint32_t>(LoadI32(r + 44));
+            const int width = LoadLeI32(r + 36);
+            const int height = LoadLeI32(r + 40);
+            const auto format = static_cast<std::uint32_t>(LoadLeI32(r + 44));
             std::size_t pixels = 0;
             // A picture larger than its 4096-byte field cannot be in the file.
             if (!PictureByteSize(width, height, format, pixels) || pixels > kRecordPixels) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "album/AlbumImage.h"
-#include "display/image/ImageData.h"
+#include "base/ImageData.h"
 
 // Contents of an album file (.kyl): the module's album image, the users with
 // their names and face data, and the registration counter.

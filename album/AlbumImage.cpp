@@ -3,14 +3,15 @@
 #include <cstring>
 
 #include "album/PictureFile.h"
-#include "settings/AtomicFile.h"
+#include "base/AtomicFile.h"
+#include "base/ByteOrder.h"
 #include "settings/FileOperate.h"
 
 int ParseAlbumImageFile(const std::uint8_t* bytes, std::size_t size, AlbumImage& image) {
     if (bytes == nullptr || size < kMinAlbumImageFile) {
         return -1;
     }
-    const auto length = static_cast<std::uint32_t>(LoadI32(bytes));
+    const auto length = static_cast<std::uint32_t>(LoadLeI32(bytes));
     if (length > size - kAlbumImageHeaderSize) {
         return -1;
     }
@@ -22,7 +23,7 @@ int ParseAlbumImageFile(const std::uint8_t* bytes, std::size_t size, AlbumImage&
 
 std::vector<std::uint8_t> EncodeAlbumImageFile(const AlbumImage& image) {
     std::vector<std::uint8_t> bytes(kAlbumImageHeaderSize + image.data.size());
-    StoreI32(bytes.data(), static_cast<std::int32_t>(image.data.size()));
+    StoreLe32(bytes.data(), static_cast<std::int32_t>(image.data.size()));
     bytes[4] = image.attribute;
     std::memcpy(bytes.data() + 5, image.reserved, 3);
     if (!image.data.empty()) {

@@ -9,7 +9,8 @@
 
 #include "album/AlbumFile.h"
 #include "album/PictureFile.h"
-#include "settings/AtomicFile.h"
+#include "base/AtomicFile.h"
+#include "base/DirectoryMirror.h"
 #include "settings/FileOperate.h"
 #include "settings/Settings.h"
 
@@ -21,33 +22,6 @@ std::int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-// Makes `destination` a copy of `source`: entries missing from the source are
-// removed, every file is replaced atomically, so an interruption leaves each
-// file either as it was or as in the source.
-void MirrorTree(const fs::path& source, const fs::path& destination) {
-    std::error_code ec;
-    fs::create_directories(destination, ec);
-    for (fs::directory_iterator it(destination, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code ignored;
-        if (!fs::exists(source / it->path().filename(), ignored)) {
-            fs::remove_all(it->path(), ignored);
-        }
-    }
-    ec.clear();
-    for (fs::directory_iterator it(source, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code ignored;
-        const fs::path target = destination / it->path().filename();
-        if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
-            MirrorTree(it->path(), target);
-        } else if (it->is_regular_file(ignored)) {
-            std::vector<std::uint8_t> bytes;
-            if (CFileOperate::ReadFileBytes(it->path().string(), bytes) == 0) {
-                WriteFileAtomically(target.string(), bytes.data(), bytes.size());
-            }
-        }
-    }
 }
 
 // Puts `fresh` in the place of `live` in one step; the old tree ends up at
@@ -118,7 +92,7 @@ int CAlbumMngr::DeleteAllLocal() {
 }
 
 void CAlbumMngr::Backup() {
-    MirrorTree(kDbFolder, kDbBackFolder);
+    MirrorDirectory(kDbFolder, kDbBackFolder, MirrorMode::kExact);
     if (!folder_.empty()) {
         WriteRegistCountBack(folder_, ReadRegistCount(folder_));
     }
@@ -128,7 +102,7 @@ void CAlbumMngr::Restore() {
     if (!CFileOperate::Exists(kDbBackFolder)) {
         return;
     }
-    MirrorTree(kDbBackFolder, kDbFolder);
+    MirrorDirectory(kDbBackFolder, kDbFolder, MirrorMode::kExact);
     if (!folder_.empty()) {
         SetRegistCount(ReadRegistCountBack(folder_));
     }

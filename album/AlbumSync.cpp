@@ -1,7 +1,7 @@
 #include "album/AlbumSync.h"
 
 #include "album/PictureFile.h"
-#include "display/image/ImgConv.h"
+#include "base/ImgConv.h"
 #include "settings/FileOperate.h"
 #include "settings/Settings.h"
 

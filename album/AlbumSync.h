@@ -7,7 +7,7 @@
 #include "album/AlbumDevice.h"
 #include "album/AlbumMngr.h"
 #include "album/AlbumQuestions.h"
-#include "display/image/ImageData.h"
+#include "base/ImageData.h"
 
 // Status byte of an operation before any module answered.
 inline constexpr std::uint8_t kNoAnswerStatus = 0x20;

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "album/PictureFile.h"
-#include "display/image/ImageData.h"
+#include "base/ImageData.h"
 #include "protocol/DeviceMngr.h"
 #include "protocol/ResultCodes.h"
 

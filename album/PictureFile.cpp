@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/ByteOrder.h"
+
 void InitBlankPicture(CImageData& picture) {
     picture.Init(kPictureSide, kPictureSide, kPictureFormat, kPicturePacked);
     if (picture.Size() > 0) {
@@ -20,9 +22,9 @@ bool PictureByteSize(int width, int height, std::uint32_t format, std::size_t& s
 
 std::vector<std::uint8_t> EncodePicture(const CImageData& picture) {
     std::vector<std::uint8_t> bytes(kPictureHeaderSize + picture.Size());
-    StoreI32(bytes.data(), picture.Width());
-    StoreI32(bytes.data() + 4, picture.Height());
-    StoreI32(bytes.data() + 8, static_cast<std::int32_t>(picture.Format()));
+    StoreLe32(bytes.data(), picture.Width());
+    StoreLe32(bytes.data() + 4, picture.Height());
+    StoreLe32(bytes.data() + 8, static_cast<std::int32_t>(picture.Format()));
     if (picture.Size() > 0) {
         std::memcpy(bytes.data() + kPictureHeaderSize, picture.Pixels(), picture.Size());
     }
@@ -33,9 +35,9 @@ int DecodePicture(const std::uint8_t* data, std::size_t size, CImageData& pictur
     if (data == nullptr || size < kPictureHeaderSize) {
         return -1;
     }
-    const int width = LoadI32(data);
-    const int height = LoadI32(data + 4);
-    const auto format = static_cast<std::uint32_t>(LoadI32(data + 8));
+    const int width = LoadLeI32(data);
+    const int height = LoadLeI32(data + 4);
+    const auto format = static_cast<std::uint32_t>(LoadLeI32(data + 8));
     std::size_t pixels = 0;
     if (!PictureByteSize(width, height, format, pixels) || pixels > size - kPictureHeaderSize) {
         return -1;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "display/image/ImageData.h"
+#include "base/ImageData.h"
 
 // Registration pictures: 64×64, one byte per pixel.
 inline constexpr int kPictureSide = 64;
@@ -28,17 +28,3 @@ std::vector<std::uint8_t> EncodePicture(const CImageData& picture);
 // its header or for the pixels its geometry needs is rejected (-1) and the
 // picture is left as it was.
 int DecodePicture(const std::uint8_t* data, std::size_t size, CImageData& picture);
-
-// Little-endian field helpers shared by the album file formats.
-inline std::int32_t LoadI32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-        static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline void StoreI32(std::uint8_t* p, std::int32_t value) {
-    const auto v = static_cast<std::uint32_t>(value);
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-    p[2] = static_cast<std::uint8_t>(v >> 16);
-    p[3] = static_cast<std::uint8_t>(v >> 24);
-}

@@ -7,7 +7,7 @@
 #include "album/PictureFile.h"
 #include "album/StoreText.h"
 #include "album/UserName.h"
-#include "display/image/ImageData.h"
+#include "base/ImageData.h"
 #include "settings/FileOperate.h"
 
 namespace fs = std::filesystem;

@@ -26,8 +26,6 @@ public:
     int EndBatch(const std::string& folder);
     bool InBatch() const { return batch_; }
 
-    static std::vector<std::uint8_t> EncodeLines(const std::vector<std::string>& lines);
-
 private:
     bool batch_ = false;
     bool direct_ = false;

@@ -4,8 +4,8 @@
 #include <thread>
 
 #include "app/StabilisationAdapter.h"
+#include "base/TextCodec.h"
 #include "settings/FileOperate.h"
-#include "settings/TextCodec.h"
 
 namespace {
 
@@ -15,7 +15,9 @@ void SleepMs(int ms) {
     }
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\0'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\0';
+}
 
 // A step of ApplyDeviceSettings fails on a result other than 0 and -3, or on
 // a non-zero response code.
@@ -159,7 +161,9 @@ int CAppCore::PrepareDevice() {
     return 0;
 }
 
-void CAppCore::Disconnect() { device_->Disconnect(); }
+void CAppCore::Disconnect() {
+    device_->Disconnect();
+}
 
 int CAppCore::ApplyDeviceSettings(int angle, const DeviceSettings& settings, int resolutionCode,
                                   int verifyId) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "display/image/ImageData.h"
+#include "base/ImageData.h"
 #include "protocol/DeviceMngr.h"
 
 // The user's choices for one frame: the eleven function flags (body, hand,

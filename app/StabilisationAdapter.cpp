@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/ByteOrder.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -17,19 +18,8 @@ constexpr int kStabilisingMark = 10000;
 
 constexpr int32_t kOff = -128;  // estimate fields of a function that is off
 
-int32_t Le16(const std::uint8_t* p) {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
-}
-
-// Stores the low 16 bits, which is how the marks wrap.
-void PutLe16(std::uint8_t* p, int32_t value) {
-    const auto v = static_cast<std::uint16_t>(value);
-    p[0] = static_cast<std::uint8_t>(v & 0xFF);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
 void AddMark(std::uint8_t* p) {
-    PutLe16(p, Le16(p) + kStabilisingMark);
+    StoreLe16(p, LoadLeI16(p) + kStabilisingMark);
 }
 
 // A result index the adapter may use: it must address a raw record and a
@@ -98,41 +88,41 @@ void CStabilisationAdapter::StabiliseFrame(RawDetectResult& raw,
         const std::size_t n = std::min<std::size_t>(raw.bodyRecords.size(), QUELL_MAX_ENTRIES);
         for (std::size_t i = 0; i < n; ++i) {
             const std::uint8_t* r = raw.bodyRecords[i].data();
-            in.bodies[i] = {Le16(r), Le16(r + 2), Le16(r + 4), Le16(r + 6)};
+            in.bodies[i] = {LoadLeI16(r), LoadLeI16(r + 2), LoadLeI16(r + 4), LoadLeI16(r + 6)};
         }
     }
     for (std::size_t j = 0; j < QUELL_MAX_ENTRIES; ++j) {
         QuellFaceInput& f = in.faces[j];
         if (faceOn && j < raw.faceRecords.size()) {
             const std::uint8_t* r = raw.faceRecords[j].data();
-            f.x = Le16(r);
-            f.y = Le16(r + 2);
-            f.size = Le16(r + 4);
-            f.confidence = Le16(r + 6);
+            f.x = LoadLeI16(r);
+            f.y = LoadLeI16(r + 2);
+            f.size = LoadLeI16(r + 4);
+            f.confidence = LoadLeI16(r + 6);
         }
         if ((ageOn || genderOn || recognitionOn) && j < raw.directionRecords.size()) {
             const std::uint8_t* r = raw.directionRecords[j].data();
-            f.yaw = Le16(r);
-            f.pitch = Le16(r + 2);
-            f.roll = Le16(r + 4);
-            f.directionConfidence = Le16(r + 6);
+            f.yaw = LoadLeI16(r);
+            f.pitch = LoadLeI16(r + 2);
+            f.roll = LoadLeI16(r + 4);
+            f.directionConfidence = LoadLeI16(r + 6);
         }
         // A function that is on but whose record did not arrive counts as
         // "no estimate", like a function that is off.
         f.age = f.ageConfidence = kOff;
         if (ageOn && j < raw.ageRecords.size()) {
             f.age = raw.ageRecords[j][0];  // unsigned, 0 to 255
-            f.ageConfidence = Le16(raw.ageRecords[j].data() + 1);
+            f.ageConfidence = LoadLeI16(raw.ageRecords[j].data() + 1);
         }
         f.gender = f.genderConfidence = kOff;
         if (genderOn && j < raw.genderRecords.size()) {
             f.gender = raw.genderRecords[j][0];
-            f.genderConfidence = Le16(raw.genderRecords[j].data() + 1);
+            f.genderConfidence = LoadLeI16(raw.genderRecords[j].data() + 1);
         }
         f.userId = f.recognitionScore = kOff;
         if (recognitionOn && j < raw.recognitionRecords.size()) {
-            f.userId = Le16(raw.recognitionRecords[j].data());
-            f.recognitionScore = Le16(raw.recognitionRecords[j].data() + 2);
+            f.userId = LoadLeI16(raw.recognitionRecords[j].data());
+            f.recognitionScore = LoadLeI16(raw.recognitionRecords[j].data() + 2);
         }
     }
 
@@ -160,9 +150,9 @@ void CStabilisationAdapter::WriteBack(RawDetectResult& raw, int faceCount, int b
             continue;
         }
         std::uint8_t* rec = raw.bodyRecords[r.index].data();
-        PutLe16(rec, r.x);
-        PutLe16(rec + 2, r.y);
-        PutLe16(rec + 4, r.size);
+        StoreLe16(rec, r.x);
+        StoreLe16(rec + 2, r.y);
+        StoreLe16(rec + 4, r.size);
         bodyIds[r.index] = r.trackingId;
     }
 
@@ -174,9 +164,9 @@ void CStabilisationAdapter::WriteBack(RawDetectResult& raw, int faceCount, int b
         }
         const std::size_t k = static_cast<std::size_t>(r.index);
         std::uint8_t* rec = raw.faceRecords[k].data();
-        PutLe16(rec, r.x);
-        PutLe16(rec + 2, r.y);
-        PutLe16(rec + 4, r.size);
+        StoreLe16(rec, r.x);
+        StoreLe16(rec + 2, r.y);
+        StoreLe16(rec + 4, r.size);
         faceIds[k] = r.trackingId;
 
         if (k < raw.ageRecords.size()) {
@@ -199,7 +189,7 @@ void CStabilisationAdapter::WriteBack(RawDetectResult& raw, int faceCount, int b
             std::uint8_t* recognition = raw.recognitionRecords[k].data();
             AddMark(recognition + 2);
             if (r.recognitionState >= 1) {
-                PutLe16(recognition, r.userId);
+                StoreLe16(recognition, r.userId);
                 AddMark(recognition + 2);
             }
         }

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "display/image/ImageData.h"
+#include "base/ImageData.h"
 
 CResultDC::~CResultDC() {
     CResultDC::Release();

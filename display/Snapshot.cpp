@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/AtomicFile.h"
+#include "base/ImageData.h"
+#include "base/ImgConv.h"
 #include "display/KytoResultDC.h"
-#include "display/image/ImageData.h"
-#include "display/image/ImgConv.h"
-#include "settings/AtomicFile.h"
 
 namespace {
 

@@ -6,33 +6,14 @@
 #include <cstring>
 #include <thread>
 
-#include "display/image/ImageData.h"
+#include "base/ByteOrder.h"
+#include "base/ImageData.h"
 #include "link/DeviceLink.h"
 #include "protocol/KytoProtocol.h"
 #include "protocol/ResultCodes.h"
 #include "settings/Settings.h"
 
 namespace {
-
-void PutU16(std::uint8_t* p, int value) {
-    p[0] = static_cast<std::uint8_t>(value & 0xFF);
-    p[1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
-}
-
-void PutU32(std::uint8_t* p, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        p[i] = static_cast<std::uint8_t>((value >> (8 * i)) & 0xFF);
-    }
-}
-
-std::uint16_t GetU16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t GetU32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 // Detection data beyond the image: 4 header bytes, 35 bodies and 35 hands of
 // 8 bytes, 35 faces of every part, 4 image header bytes. A face is 39 bytes
@@ -209,7 +190,7 @@ int CDeviceMngr::Exchange(int code, int checkCode, const char* name, const std::
     std::vector<std::uint8_t> frame(4 + static_cast<std::size_t>(requestLength));
     frame[0] = 0xFE;
     frame[1] = static_cast<std::uint8_t>(code);
-    PutU16(&frame[2], requestLength);
+    StoreLe16(&frame[2], requestLength);
     if (requestLength > 0) {
         std::memcpy(&frame[4], request, static_cast<std::size_t>(requestLength));
     }
@@ -251,7 +232,7 @@ int CDeviceMngr::GetVersion(VersionInfo& version, std::uint8_t& responseCode) {
         version.major = payload[12];
         version.minor = payload[13];
         version.release = payload[14];
-        version.revision = static_cast<std::int32_t>(GetU32(payload + 15));
+        version.revision = static_cast<std::int32_t>(LoadLe32(payload + 15));
     }
     return r;
 }
@@ -264,10 +245,10 @@ int CDeviceMngr::SetCameraAngle(int angleCode, std::uint8_t& responseCode) {
 int CDeviceMngr::SetThresholds(int body, int hand, int face, int recognition, int verify,
                                std::uint8_t& responseCode) {
     std::uint8_t p[8];
-    PutU16(p, body);
-    PutU16(p + 2, hand);
-    PutU16(p + 4, face);
-    PutU16(p + 6, recognition);
+    StoreLe16(p, body);
+    StoreLe16(p + 2, hand);
+    StoreLe16(p + 4, face);
+    StoreLe16(p + 6, recognition);
     int capacity = 0;
     const int r = Exchange(kCmdSetThreshold, kCmdSetThreshold, "Set Threshold", p, 8,
                            LookupTimeLimit(kCmdSetThreshold), nullptr, capacity, responseCode);
@@ -279,7 +260,7 @@ int CDeviceMngr::SetThresholds(int body, int hand, int face, int recognition, in
 
 int CDeviceMngr::SetVerifyThreshold(int threshold, std::uint8_t& responseCode) {
     std::uint8_t p[2];
-    PutU16(p, threshold);
+    StoreLe16(p, threshold);
     return Simple(kCmdSetVerifyThreshold, "Set Verify Threshold", p, 2, responseCode);
 }
 
@@ -288,7 +269,7 @@ int CDeviceMngr::SetSizeRanges(int bodyMin, int bodyMax, int handMin, int handMa
     std::uint8_t p[12];
     const int values[6] = {bodyMin, bodyMax, handMin, handMax, faceMin, faceMax};
     for (int i = 0; i < 6; ++i) {
-        PutU16(p + 2 * i, values[i]);
+        StoreLe16(p + 2 * i, values[i]);
     }
     return Simple(kCmdSetSizeRange, "Set Size Range", p, 12, responseCode);
 }
@@ -316,8 +297,8 @@ int CDeviceMngr::GetFullImageSize(int& width, int& height, std::uint8_t& respons
         return kResultOk;
     }
     if (r == kResultOk && responseCode == 0x00) {
-        width = GetU16(payload);
-        height = GetU16(payload + 2);
+        width = LoadLe16(payload);
+        height = LoadLe16(payload + 2);
     }
     return r;
 }
@@ -332,14 +313,14 @@ int CDeviceMngr::GetDeviceId(std::int32_t& deviceId, std::uint8_t& responseCode)
         return kResultOk;
     }
     if (r == kResultOk && responseCode == 0x00) {
-        deviceId = static_cast<std::int32_t>(GetU32(payload));
+        deviceId = static_cast<std::int32_t>(LoadLe32(payload));
     }
     return r;
 }
 
 int CDeviceMngr::SetVerifyUserId(int userId, std::uint8_t& responseCode) {
     std::uint8_t p[2];
-    PutU16(p, userId);
+    StoreLe16(p, userId);
     int capacity = 0;
     const int r = Exchange(kCmdSetVerifyUserId, kCmdSetVerifyUserId, "Set Verify User ID", p, 2,
                            LookupTimeLimit(kCmdSetVerifyUserId), nullptr, capacity, responseCode);
@@ -376,7 +357,7 @@ int CDeviceMngr::GetAlbumType(int& type, std::uint8_t& responseCode) {
 int CDeviceMngr::Register(int userId, int dataIndex, int count, FacePicture& picture, int& width,
                           int& height, std::uint8_t& responseCode) {
     std::uint8_t p[3];
-    PutU16(p, userId);
+    StoreLe16(p, userId);
     p[2] = static_cast<std::uint8_t>(dataIndex);
     params_.count = count;
     int capacity = 0;
@@ -392,8 +373,8 @@ int CDeviceMngr::Register(int userId, int dataIndex, int count, FacePicture& pic
     }
     picture = FacePicture{};
     if (capacity >= 4) {
-        picture.width = GetU16(payload);
-        picture.height = GetU16(payload + 2);
+        picture.width = LoadLe16(payload);
+        picture.height = LoadLe16(payload + 2);
         // Copy only what the module delivered and what the picture holds.
         const std::size_t stated = static_cast<std::size_t>(picture.width) * picture.height;
         const std::size_t n = std::min({stated, static_cast<std::size_t>(FacePicture::kCapacity),
@@ -408,7 +389,7 @@ int CDeviceMngr::Register(int userId, int dataIndex, int count, FacePicture& pic
 
 int CDeviceMngr::DeleteData(int userId, int dataIndex, int count, std::uint8_t& responseCode) {
     std::uint8_t p[3];
-    PutU16(p, userId);
+    StoreLe16(p, userId);
     p[2] = static_cast<std::uint8_t>(dataIndex);
     params_.count = count;
     return Simple(kCmdDeleteData, "Delete Data", p, 3, responseCode);
@@ -416,7 +397,7 @@ int CDeviceMngr::DeleteData(int userId, int dataIndex, int count, std::uint8_t& 
 
 int CDeviceMngr::DeleteUser(int userId, int count, std::uint8_t& responseCode) {
     std::uint8_t p[2];
-    PutU16(p, userId);
+    StoreLe16(p, userId);
     params_.count = count;
     return Simple(kCmdDeleteUser, "Delete User", p, 2, responseCode);
 }
@@ -429,7 +410,7 @@ int CDeviceMngr::DeleteAll(int totalFaceData, std::uint8_t& responseCode) {
 int CDeviceMngr::GetRegisteredData(int userId, std::uint8_t flags[10], std::uint8_t& responseCode) {
     std::fill(flags, flags + 10, 0);
     std::uint8_t p[2];
-    PutU16(p, userId);
+    StoreLe16(p, userId);
     std::uint8_t payload[2 + 1] = {};
     const int r = ExchangeFixed(kCmdGetRegisteredData, kCmdGetRegisteredData,
                                 "Get presence registration Data of one person", p, 2, payload, 2,
@@ -438,7 +419,7 @@ int CDeviceMngr::GetRegisteredData(int userId, std::uint8_t flags[10], std::uint
         return kResultOk;
     }
     if (r == kResultOk && responseCode == 0x00) {
-        const std::uint16_t bits = GetU16(payload);
+        const std::uint16_t bits = LoadLe16(payload);
         for (int j = 0; j < 10; ++j) {
             flags[j] = (bits >> j) & 1;
         }
@@ -459,7 +440,7 @@ int CDeviceMngr::SaveAlbum(std::uint8_t& responseCode) {
     if (r != kResultOk || responseCode != 0x00 || capacity < 40) {
         return r;
     }
-    const std::uint32_t size = GetU32(payload);
+    const std::uint32_t size = LoadLe32(payload);
     // An album size past the bytes received or the data area would copy
     // stale or foreign memory: the answer is corrupt, keep the block.
     if (size > static_cast<std::uint32_t>(capacity - 8) || size > kAlbumDataSize) {
@@ -485,9 +466,9 @@ int CDeviceMngr::LoadAlbum(std::uint8_t& responseCode) {
     std::vector<std::uint8_t> frame(static_cast<std::size_t>(size) + 16, 0);
     frame[0] = 0xFE;
     frame[1] = kCmdLoadAlbum;
-    PutU16(&frame[2], 4);
-    PutU32(&frame[4], size + 8);
-    PutU32(&frame[8], size);
+    StoreLe16(&frame[2], 4);
+    StoreLe32(&frame[4], size + 8);
+    StoreLe32(&frame[8], size);
     frame[12] = albumFlag_;
     std::memcpy(&frame[16], albumData_.data(), size);
     int capacity = 0;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/ByteOrder.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -19,11 +21,6 @@ int MillisUntil(Clock::time_point deadline) {
         return 0;
     }
     return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
-}
-
-std::uint32_t ReadLe32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
 }  // namespace
@@ -119,7 +116,7 @@ int CKytoProtocol::ReadResponse(const std::string& command, int timeLimitMs, int
     // 0xFFFFFFFF: answering at once beats waiting out the time limit, and
     // nothing is allocated for it. The response code is left alone, as for
     // the marker.
-    const std::uint32_t length = ReadLe32(header + 2);
+    const std::uint32_t length = LoadLe32(header + 2);
     if (length == 0xFFFFFFFFu || length > kMaxPayload) {
         Report(-1, command, kHeaderSize, header);
         return kResultBadLength;

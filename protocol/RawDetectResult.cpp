@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "display/image/ImageData.h"
+#include "base/ByteOrder.h"
+#include "base/ImageData.h"
 
 namespace {
 
@@ -68,10 +69,6 @@ std::array<std::uint8_t, 8> ExpressionFromLong(const std::uint8_t in[6]) {
     }
     const std::uint8_t code = best < 0 ? 0x80 : static_cast<std::uint8_t>(best + 1);
     return {code, 0x80, in[0], in[1], in[2], in[3], in[4], in[5]};
-}
-
-std::uint16_t U16At(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
 bool DecodeFace(PayloadReader& in, std::uint16_t flags, bool extendedForm, RawDetectResult& raw) {
@@ -174,8 +171,8 @@ std::size_t DecodeExecute(std::size_t length, const std::uint8_t* payload, std::
     if (typeBytes == 0 || in.Remaining() < typeBytes + 4) {
         return in.Consumed();
     }
-    raw.imageWidth = U16At(in.Data());
-    raw.imageHeight = U16At(in.Data() + 2);
+    raw.imageWidth = LoadLe16(in.Data());
+    raw.imageHeight = LoadLe16(in.Data() + 2);
     in.Skip(4);
     // The stated geometry may claim more than the type holds or the caller's
     // buffer can take; never copy past either.

@@ -2,11 +2,9 @@
 
 #include <utility>
 
-namespace {
+#include "base/ByteOrder.h"
 
-int Int16At(const std::uint8_t* p) {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
-}
+namespace {
 
 int Int8At(const std::uint8_t* p) {
     return static_cast<std::int8_t>(p[0]);
@@ -39,10 +37,10 @@ int CKytoDetectRes::SetRaw(const std::uint8_t* raw) {
     if (CKytoResBase::SetRaw(raw) != 0) {
         return -1;
     }
-    x = Int16At(raw);
-    y = Int16At(raw + 2);
-    size = Int16At(raw + 4);
-    confidence = Int16At(raw + 6);
+    x = LoadLeI16(raw);
+    y = LoadLeI16(raw + 2);
+    size = LoadLeI16(raw + 4);
+    confidence = LoadLeI16(raw + 6);
     return 0;
 }
 
@@ -50,10 +48,10 @@ int CKytoDirectRes::SetRaw(const std::uint8_t* raw) {
     if (CKytoResBase::SetRaw(raw) != 0) {
         return -1;
     }
-    yaw = Int16At(raw);
-    pitch = Int16At(raw + 2);
-    roll = Int16At(raw + 4);
-    confidence = Int16At(raw + 6);
+    yaw = LoadLeI16(raw);
+    pitch = LoadLeI16(raw + 2);
+    roll = LoadLeI16(raw + 4);
+    confidence = LoadLeI16(raw + 6);
     return 0;
 }
 
@@ -62,7 +60,7 @@ int CKytoAgeRes::SetRaw(const std::uint8_t* raw) {
         return -1;
     }
     age = Int8At(raw);
-    confidence = Int16At(raw + 1);
+    confidence = LoadLeI16(raw + 1);
     state = kStatePlain;
     ApplyMarks(confidence, state);
     return 0;
@@ -73,7 +71,7 @@ int CKytoGenderRes::SetRaw(const std::uint8_t* raw) {
         return -1;
     }
     gender = Int8At(raw);
-    confidence = Int16At(raw + 1);
+    confidence = LoadLeI16(raw + 1);
     state = kStatePlain;
     ApplyMarks(confidence, state);
     return 0;
@@ -92,8 +90,8 @@ int CKytoBlinkRes::SetRaw(const std::uint8_t* raw) {
     if (CKytoResBase::SetRaw(raw) != 0) {
         return -1;
     }
-    left = Int16At(raw);
-    right = Int16At(raw + 2);
+    left = LoadLeI16(raw);
+    right = LoadLeI16(raw + 2);
     return 0;
 }
 
@@ -114,8 +112,8 @@ int CKytoRecognitionRes::SetRaw(const std::uint8_t* raw) {
     if (CKytoResBase::SetRaw(raw) != 0) {
         return -1;
     }
-    userId = Int16At(raw);
-    score = Int16At(raw + 2);
+    userId = LoadLeI16(raw);
+    score = LoadLeI16(raw + 2);
     state = kStatePlain;
     ApplyMarks(score, state);
     return 0;
@@ -125,9 +123,9 @@ int CKytoVerifyRes::SetRaw(const std::uint8_t* raw) {
     if (CKytoResBase::SetRaw(raw) != 0) {
         return -1;
     }
-    const int value = Int16At(raw);
+    const int value = LoadLeI16(raw);
     result = value == 0 ? kVerifyMatch : (value == -1 ? kVerifyNoMatch : kVerifyNoVerdict);
-    score = Int16At(raw + 2);
+    score = LoadLeI16(raw + 2);
     return 0;
 }
 

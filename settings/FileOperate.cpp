@@ -8,8 +8,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "settings/AtomicFile.h"
-#include "settings/TextCodec.h"
+#include "base/AtomicFile.h"
+#include "base/DirectoryMirror.h"
+#include "base/TextLines.h"
 
 namespace fs = std::filesystem;
 
@@ -84,27 +85,6 @@ bool IsRealDirectory(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-void CopyTree(const std::string& source, const std::string& destination,
-              const fs::path& topDestination) {
-    if (!CFileOperate::Exists(source)) {
-        return;
-    }
-    CFileOperate::EnsureDirectory(destination);
-    std::vector<std::string> dirs;
-    CFileOperate::ListDirectories(Child(source, "*"), dirs);
-    for (const std::string& name : dirs) {
-        const std::string child = Child(source, name);
-        // A destination inside the source would otherwise be copied into
-        // itself again and again.
-        std::error_code ec;
-        if (fs::equivalent(child, topDestination, ec)) {
-            continue;
-        }
-        CopyTree(child, Child(destination, name), topDestination);
-    }
-    CFileOperate::CopyDirectoryFiles(source, destination);
-}
-
 }  // namespace
 
 int CFileOperate::ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out) {
@@ -153,47 +133,8 @@ int CFileOperate::ReadTextLines(const std::string& path, std::vector<std::string
     return 0;
 }
 
-void CFileOperate::DecodeTextLines(const std::uint8_t* data, std::size_t size,
-                                   std::vector<std::string>& lines) {
-    const std::string text = DecodeTextFile(data, size);
-    std::size_t pos = 0;
-    for (;;) {
-        const std::size_t lf = text.find('\n', pos);
-        if (lf == std::string::npos) {
-            break;
-        }
-        std::size_t end = lf;
-        while (end > pos && text[end - 1] == '\r') {
-            --end;
-        }
-        lines.push_back(text.substr(pos, end - pos));
-        pos = lf + 1;
-    }
-    // Text after the last line feed is a line only when not empty, and keeps
-    // a carriage return it may end with.
-    if (pos < text.size()) {
-        lines.push_back(text.substr(pos));
-    }
-}
-
-std::string CFileOperate::EncodeTextLines(const std::vector<std::string>& lines) {
-    std::string bytes = "\xFF\xFE";
-    const auto put = [&bytes](char16_t unit) {
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-        bytes.push_back(static_cast<char>(unit >> 8));
-    };
-    for (const std::string& line : lines) {
-        for (const char16_t unit : Utf8ToUtf16(line)) {
-            put(unit);
-        }
-        put(u'\r');
-        put(u'\n');
-    }
-    return bytes;
-}
-
 int CFileOperate::WriteTextLines(const std::string& path, const std::vector<std::string>& lines) {
-    const std::string bytes = EncodeTextLines(lines);
+    const std::vector<std::uint8_t> bytes = EncodeUtf16Lines(lines);
     return WriteFileAtomically(path, bytes.data(), bytes.size());
 }
 
@@ -255,13 +196,9 @@ void CFileOperate::CopyDirectoryFiles(const std::string& source, const std::stri
 }
 
 void CFileOperate::CopyDirectoryTree(const std::string& source, const std::string& destination) {
-    if (!Exists(source)) {
-        return;
+    if (Exists(source)) {
+        MirrorDirectory(source, destination, MirrorMode::kMerge, FileFlush::kNone);
     }
-    EnsureDirectory(destination);
-    std::error_code ec;
-    const fs::path top = fs::absolute(destination, ec);
-    CopyTree(source, destination, top);
 }
 
 void CFileOperate::DeleteDirectoryFiles(const std::string& path) {

@@ -26,12 +26,8 @@ public:
     // CR). -1 when the file cannot be read (the list is then unchanged).
     static int ReadTextLines(const std::string& path, std::vector<std::string>& lines);
 
-    // The decoding and line splitting of ReadTextLines on bytes in memory.
-    static void DecodeTextLines(const std::uint8_t* data, std::size_t size,
-                                std::vector<std::string>& lines);
-
-    // The bytes WriteTextLines writes.
-    static std::string EncodeTextLines(const std::vector<std::string>& lines);
+    // (The decoding and line splitting on bytes in memory is DecodeTextLines
+    // of base/TextLines.h; the encoding EncodeUtf16Lines.)
 
     // Writes UTF-16LE with the mark FF FE, each line followed by CR LF (the
     // last one too); the file is replaced atomically. 0 / -1.

@@ -6,9 +6,9 @@
 #include <mutex>
 #include <vector>
 
-#include "settings/AtomicFile.h"
+#include "base/AtomicFile.h"
+#include "base/TextCodec.h"
 #include "settings/FileOperate.h"
-#include "settings/TextCodec.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <QGuiApplication>
 #include <cstdlib>
 
+#include "base/ImageData.h"
 #include "display/KytoResultDC.h"
 #include "display/Snapshot.h"
-#include "display/image/ImageData.h"
 
 namespace {
 

@@ -7,17 +7,15 @@
 #include <cstdint>
 #include <vector>
 
-#include "display/image/ImageData.h"
+#include "base/ByteOrder.h"
+#include "base/ImageData.h"
 #include "protocol/RawDetectResult.h"
 
 namespace {
 
 std::vector<std::uint8_t> MaximalPayload(bool extended) {
     std::vector<std::uint8_t> p = {35, 35, 35, 0};
-    const auto le16 = [&p](int v) {
-        p.push_back(static_cast<std::uint8_t>(v & 0xFF));
-        p.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-    };
+    const auto le16 = [&p](int v) { AppendLe16(p, v); };
     for (int i = 0; i < 70; ++i) {
         for (int v : {i * 4, i * 3, 20 + i, 700}) {
             le16(v);

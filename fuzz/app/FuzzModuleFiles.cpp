@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "app/ModuleFiles.h"
-#include "settings/FileOperate.h"
+#include "base/TextLines.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> lines;
-    CFileOperate::DecodeTextLines(data, size, lines);
+    DecodeTextLines(data, size, lines);
 
     DefaultSettings defaults;
     ParseDefaultSettings(lines, defaults);

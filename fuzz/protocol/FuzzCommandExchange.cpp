@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "display/image/ImageData.h"
+#include "base/ImageData.h"
 #include "link/MemoryTransport.h"
 #include "protocol/DeviceMngr.h"
 #include "protocol/TimeLimits.h"

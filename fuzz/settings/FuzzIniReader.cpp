@@ -8,7 +8,7 @@
 #include <iterator>
 #include <string>
 
-#include "settings/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "settings/IniFile.h"
 
 namespace {

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "settings/FileOperate.h"
-#include "settings/TextCodec.h"
+#include "base/TextCodec.h"
+#include "base/TextLines.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> lines;
-    CFileOperate::DecodeTextLines(data, size, lines);
+    DecodeTextLines(data, size, lines);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         if (Utf8OrLatin1ToUtf8(line) != line || line.find('\n') != std::string::npos) {
@@ -31,10 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             written.push_back(line);
         }
     }
-    const std::string bytes = CFileOperate::EncodeTextLines(written);
+    const std::vector<std::uint8_t> bytes = EncodeUtf16Lines(written);
     std::vector<std::string> back;
-    CFileOperate::DecodeTextLines(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
-                                  back);
+    DecodeTextLines(bytes.data(), bytes.size(), back);
     if (back != written) {
         abort();
     }

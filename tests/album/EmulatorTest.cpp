@@ -19,7 +19,7 @@
 #include "StoreCheck.h"
 #include "album/AlbumSync.h"
 #include "album/DeviceAlbum.h"
-#include "display/image/ImageData.h"
+#include "base/ImageData.h"
 #include "emulator/harness/EmuProcess.h"
 #include "link/DeviceLink.h"
 #include "protocol/DeviceMngr.h"

@@ -7,7 +7,7 @@
 
 #include "album/AlbumDevice.h"
 #include "album/AlbumQuestions.h"
-#include "display/image/ImageData.h"
+#include "base/ImageData.h"
 
 // A scripted module: keeps an album image and answers each command with the
 // result and status set for it (default 0/0), logging the command names.

@@ -12,7 +12,7 @@
 #include "album/AlbumFile.h"
 #include "album/PictureFile.h"
 #include "album/RegUserInfoMngr.h"
-#include "display/image/ImageData.h"
+#include "base/ImageData.h"
 #include "settings/FileOperate.h"
 
 // Checks used after a process was killed while it wrote the store.

@@ -7,7 +7,7 @@
 #include "album/PictureFile.h"
 #include "album/RegUserInfoMngr.h"
 #include "album/UserName.h"
-#include "display/image/ImageData.h"
+#include "base/ImageData.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "base/ByteOrder.h"
 #include "protocol/RawDetectResult.h"
 
 // Little helpers to build raw records as the decoder leaves them.
@@ -10,8 +11,7 @@ inline std::array<std::uint8_t, 8> Rec8(int a, int b, int c, int d) {
     std::array<std::uint8_t, 8> r{};
     const int v[4] = {a, b, c, d};
     for (int i = 0; i < 4; ++i) {
-        r[2 * i] = static_cast<std::uint8_t>(v[i] & 0xFF);
-        r[2 * i + 1] = static_cast<std::uint8_t>((v[i] >> 8) & 0xFF);
+        StoreLe16(r.data() + 2 * i, v[i]);
     }
     return r;
 }
@@ -27,7 +27,7 @@ inline std::array<std::uint8_t, 4> Rec4(int a, int b) {
 }
 
 inline int Le16At(const std::uint8_t* p) {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+    return LoadLeI16(p);
 }
 
 // Tracking-ID arrays with guard slots behind the 35 the adapter may use.

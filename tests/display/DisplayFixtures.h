@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "display/image/ImageData.h"
+#include "base/ImageData.h"
 #include "protocol/ResultRecords.h"
 
 // Small builders for overlay tests.

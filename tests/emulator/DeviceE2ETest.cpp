@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "ExecuteParse.h"
-#include "display/image/ImageData.h"
+#include "base/ImageData.h"
 #include "emulator/Module.h"
 #include "emulator/harness/EmuProcess.h"
 #include "link/DeviceLink.h"

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/ByteOrder.h"
 #include "protocol/RawDetectResult.h"
 
 namespace {
@@ -14,11 +15,6 @@ void Append(Bytes& out, std::initializer_list<int> bytes) {
     for (int b : bytes) {
         out.push_back(static_cast<std::uint8_t>(b));
     }
-}
-
-void AppendLe16(Bytes& out, int value) {
-    out.push_back(static_cast<std::uint8_t>(value & 0xFF));
-    out.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
 }
 
 Bytes DetectRecord(int x, int y, int size, int confidence) {

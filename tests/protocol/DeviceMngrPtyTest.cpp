@@ -11,7 +11,7 @@
 
 #include "../support/TempDir.h"
 #include "ScriptedModule.h"
-#include "display/image/ImageData.h"
+#include "base/ImageData.h"
 #include "link/DeviceLink.h"
 #include "protocol/DeviceMngr.h"
 #include "protocol/ResultCodes.h"

@@ -7,7 +7,8 @@
 
 #include "../support/TempDir.h"
 #include "MemoryModule.h"
-#include "display/image/ImageData.h"
+#include "base/ByteOrder.h"
+#include "base/ImageData.h"
 #include "link/DeviceLink.h"
 #include "protocol/DeviceMngr.h"
 #include "protocol/ResultCodes.h"
@@ -16,11 +17,6 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-void AppendLe16(Bytes& out, int v) {
-    out.push_back(static_cast<std::uint8_t>(v & 0xFF));
-    out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-}
 
 Bytes Detect(int x, int y, int size, int conf) {
     Bytes out;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/ByteOrder.h"
 #include "protocol/ResultRecords.h"
 
 namespace {
@@ -10,8 +11,7 @@ namespace {
 std::vector<std::uint8_t> Le16s(std::initializer_list<int> values) {
     std::vector<std::uint8_t> out;
     for (int v : values) {
-        out.push_back(static_cast<std::uint8_t>(v & 0xFF));
-        out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+        AppendLe16(out, v);
     }
     return out;
 }

@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "TestFiles.h"
-#include "settings/AtomicFile.h"
+#include "base/TextCodec.h"
 #include "settings/FileOperate.h"
-#include "settings/TextCodec.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -118,59 +115,6 @@ TEST(SplitText, PiecesBetweenSeparators) {
     EXPECT_EQ(CFileOperate::SplitText("a\t", '\t'), (Pieces{"a", ""}));
     EXPECT_EQ(CFileOperate::SplitText("640,480", ','), (Pieces{"640", "480"}));
     EXPECT_EQ(CFileOperate::SplitText("abc", ','), (Pieces{"abc"}));
-}
-
-TEST(AtomicFile, ReplacesWholeFilesAndLeavesNoTemporaries) {
-    TempDir dir;
-    const std::string first(10000, 'a');
-    ASSERT_EQ(CFileOperate::WriteFileBytes("data.bin", first.data(), first.size()), 0);
-    EXPECT_EQ(GetFile("data.bin"), first);
-    ASSERT_EQ(CFileOperate::WriteFileBytes("data.bin", "xy", 2), 0);
-    EXPECT_EQ(GetFile("data.bin"), "xy");
-    ASSERT_EQ(WriteFileAtomically("empty.bin", nullptr, 0), 0);
-    EXPECT_EQ(GetFile("empty.bin"), "");
-
-    std::vector<std::uint8_t> bytes;
-    ASSERT_EQ(CFileOperate::ReadFileBytes("data.bin", bytes), 0);
-    EXPECT_EQ(bytes, (std::vector<std::uint8_t>{'x', 'y'}));
-
-    EXPECT_EQ(WriteFileAtomically("missing/data.bin", "x", 1), -1);
-    EXPECT_EQ(WriteFileAtomically("", "x", 1), -1);
-    int entries = 0;
-    for (const auto& e : std::filesystem::directory_iterator(".")) {
-        (void)e;
-        ++entries;
-    }
-    EXPECT_EQ(entries, 2);  // data.bin and empty.bin only
-}
-
-// A write that fails half-way (here: the file size limit is hit) leaves the old
-// content in place and no temporary file behind.
-TEST(AtomicFile, FailedWriteKeepsTheOldContent) {
-    TempDir dir;
-    ASSERT_EQ(WriteFileAtomically("keep.ini", "old", 3), 0);
-    struct sigaction ignore {};
-    struct sigaction previous {};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &ignore, &previous);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const std::string big(100000, 'n');
-    const int result = WriteFileAtomically("keep.ini", big.data(), big.size());
-    setrlimit(RLIMIT_FSIZE, &old);
-    sigaction(SIGXFSZ, &previous, nullptr);
-
-    EXPECT_EQ(result, -1);
-    EXPECT_EQ(GetFile("keep.ini"), "old");
-    int entries = 0;
-    for (const auto& e : std::filesystem::directory_iterator(".")) {
-        (void)e;
-        ++entries;
-    }
-    EXPECT_EQ(entries, 1);
 }
 
 }  // namespace

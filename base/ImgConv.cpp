@@ -1,4 +1,4 @@
-#include "display/image/ImgConv.h"
+#include "base/ImgConv.h"
 
 #include <cstring>
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "display/image/ImageData.h"
-#include "display/image/ImgConv.h"
+#include "base/ImageData.h"
+#include "base/ImgConv.h"
 
 namespace {
 

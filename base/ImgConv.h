@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "display/image/ImageData.h"
+#include "base/ImageData.h"
 
 // Pixel-format converter. Only grey (one byte per pixel) to 24-bit colour is
 // supported; every other pair reports an error.

@@ -1,4 +1,4 @@
-#include "display/image/ImageData.h"
+#include "base/ImageData.h"
 
 #include <climits>
 
