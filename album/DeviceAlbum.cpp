@@ -8,13 +8,23 @@
 #include "protocol/DeviceMngr.h"
 #include "protocol/ResultCodes.h"
 
+namespace {
+
+// The interface still hands the status back through a reference.
+int Split(const DeviceReply& reply, std::uint8_t& status) {
+    status = reply.status;
+    return reply.result;
+}
+
+}  // namespace
+
 int CDeviceAlbum::GetVersion(std::uint8_t& status) {
     VersionInfo version;
-    return device_.GetVersion(version, status);
+    return Split(device_.GetVersion(version), status);
 }
 
 int CDeviceAlbum::SaveAlbum(AlbumImage& image, std::uint8_t& status) {
-    const int result = device_.SaveAlbum(status);
+    const int result = Split(device_.SaveAlbum(), status);
     if (result == 0 && status == 0) {
         image.attribute = device_.AlbumFlag();
         image.reserved[0] = image.reserved[1] = image.reserved[2] = 0;
@@ -28,20 +38,20 @@ int CDeviceAlbum::LoadAlbum(const AlbumImage& image, std::uint8_t& status) {
                          image.data.data()) != 0) {
         return kResultOverflow;
     }
-    return device_.LoadAlbum(status);
+    return Split(device_.LoadAlbum(), status);
 }
 
 int CDeviceAlbum::WriteAlbumToFlash(std::uint8_t& status) {
-    return device_.WriteAlbumToFlash(status);
+    return Split(device_.WriteAlbumToFlash(), status);
 }
 
 int CDeviceAlbum::ReformatAlbum(std::uint8_t& status) {
-    return device_.ReformatAlbum(status);
+    return Split(device_.ReformatAlbum(), status);
 }
 
 int CDeviceAlbum::GetRegisteredData(int id, std::uint16_t& mask, std::uint8_t& status) {
     std::uint8_t flags[10] = {};
-    const int result = device_.GetRegisteredData(id, flags, status);
+    const int result = Split(device_.GetRegisteredData(id, flags), status);
     mask = 0;
     for (int j = 0; j < 10; ++j) {
         if (flags[j]) {
@@ -56,7 +66,7 @@ int CDeviceAlbum::Register(int id, int dataNumber, int count, CImageData& pictur
     FacePicture face;
     int width = 0;
     int height = 0;
-    const int result = device_.Register(id, dataNumber, count, face, width, height, status);
+    const int result = Split(device_.Register(id, dataNumber, count, face, width, height), status);
     if (result != 0 || status != 0) {
         return result;
     }
@@ -81,23 +91,23 @@ int CDeviceAlbum::Register(int id, int dataNumber, int count, CImageData& pictur
 }
 
 int CDeviceAlbum::DeleteData(int id, int dataNumber, int count, std::uint8_t& status) {
-    return device_.DeleteData(id, dataNumber, count, status);
+    return Split(device_.DeleteData(id, dataNumber, count), status);
 }
 
 int CDeviceAlbum::DeleteUser(int id, int count, std::uint8_t& status) {
-    return device_.DeleteUser(id, count, status);
+    return Split(device_.DeleteUser(id, count), status);
 }
 
 int CDeviceAlbum::DeleteAll(int count, std::uint8_t& status) {
-    return device_.DeleteAll(count, status);
+    return Split(device_.DeleteAll(count), status);
 }
 
 int CDeviceAlbum::GetAlbumType(int& type, std::uint8_t& status) {
-    return device_.GetAlbumType(type, status);
+    return Split(device_.GetAlbumType(type), status);
 }
 
 int CDeviceAlbum::SetAlbumType(int type, std::uint8_t& status) {
-    return device_.SetAlbumType(type, status);
+    return Split(device_.SetAlbumType(type), status);
 }
 
 int CDeviceAlbum::SaveAlbumMs() {

@@ -21,11 +21,11 @@ bool IsBlank(char c) {
 
 // A step of ApplyDeviceSettings fails on a result other than 0 and -3, or on
 // a non-zero response code.
-bool StepFailed(int result, std::uint8_t responseCode) {
-    if (result != 0 && result != -3) {
+bool StepFailed(const DeviceReply& reply) {
+    if (reply.result != 0 && reply.result != -3) {
         return true;
     }
-    return result == 0 && responseCode != 0;
+    return reply.result == 0 && reply.status != 0;
 }
 
 }  // namespace
@@ -112,12 +112,12 @@ int CAppCore::ConnectDevice(const std::string& port, int baud) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         SleepMs(delayBeforeVersionMs_);
         VersionInfo info;
-        std::uint8_t responseCode = 0;
-        result = device_->GetVersion(info, responseCode);
+        const DeviceReply reply = device_->GetVersion(info);
+        result = reply.result;
         if (result != 0) {
             continue;
         }
-        if (responseCode != 0) {
+        if (reply.status != 0) {
             // The module answered with an error: not connected, whatever the
             // exchange's own result says.
             result = -1;
@@ -136,15 +136,15 @@ int CAppCore::ConnectDevice(const std::string& port, int baud) {
 
 int CAppCore::PrepareDevice() {
     SelectCommandList(modelName);
-    std::uint8_t responseCode = 0;
     std::int32_t id = 0;
-    int result = device_->GetDeviceId(id, responseCode);
-    if (result != 0) {
-        return result;
+    const DeviceReply reply = device_->GetDeviceId(id);
+    if (reply.result != 0) {
+        return reply.result;
     }
-    if (responseCode != 0) {
+    if (reply.status != 0) {
         return -1;
     }
+    int result = 0;
     deviceId = id;
     deviceFolder = "./" + SafeFolderName(modelName) + "/" + std::to_string(deviceId);
     if (deviceFolderHook_) {
@@ -168,55 +168,49 @@ void CAppCore::Disconnect() {
 int CAppCore::ApplyDeviceSettings(int angle, const DeviceSettings& settings, int resolutionCode,
                                   int verifyId) {
     CDeviceMngr& dev = *device_;
-    std::uint8_t rc = 0;
 
-    int result = dev.SetCameraAngle(angle, rc);
-    if (StepFailed(result, rc)) {
-        return result;
+    DeviceReply step = dev.SetCameraAngle(angle);
+    if (StepFailed(step)) {
+        return step.result;
     }
     cameraAngle = angle;
     WriteCameraAngle(deviceFolder, angle);
 
-    rc = 0;
     const int* t = settings.thresholds;
-    result = dev.SetThresholds(t[0], t[1], t[2], t[3], t[4], rc);
-    if (StepFailed(result, rc)) {
-        return result;
+    step = dev.SetThresholds(t[0], t[1], t[2], t[3], t[4]);
+    if (StepFailed(step)) {
+        return step.result;
     }
     std::copy(t, t + 5, current.thresholds);
     WriteThresholds(deviceFolder, t);
 
-    rc = 0;
     const CRange* r = settings.ranges;
-    result = dev.SetSizeRanges(r[0].min, r[0].max, r[1].min, r[1].max, r[2].min, r[2].max, rc);
-    if (StepFailed(result, rc)) {
-        return result;
+    step = dev.SetSizeRanges(r[0].min, r[0].max, r[1].min, r[1].max, r[2].min, r[2].max);
+    if (StepFailed(step)) {
+        return step.result;
     }
     std::copy(r, r + 3, current.ranges);
     WriteSizeRanges(deviceFolder, r);
 
-    rc = 0;
-    result = dev.SetFaceAngle(settings.yawCode, settings.rollCode, rc);
-    if (StepFailed(result, rc)) {
-        return result;
+    step = dev.SetFaceAngle(settings.yawCode, settings.rollCode);
+    if (StepFailed(step)) {
+        return step.result;
     }
     current.yawCode = settings.yawCode;
     current.rollCode = settings.rollCode;
     WriteFaceAngles(deviceFolder, settings.yawCode, settings.rollCode);
 
-    rc = 0;
-    result = dev.SetCameraResolution(resolutionCode, rc);
-    if (StepFailed(result, rc)) {
-        return result;
+    step = dev.SetCameraResolution(resolutionCode);
+    if (StepFailed(step)) {
+        return step.result;
     }
     cameraResolution = resolutionCode;
     WriteCameraResolution(deviceFolder, resolutionCode);
 
     if (verifyId >= 0) {
-        rc = 0;
-        result = dev.SetVerifyUserId(verifyId, rc);
-        if (StepFailed(result, rc)) {
-            return result;
+        step = dev.SetVerifyUserId(verifyId);
+        if (StepFailed(step)) {
+            return step.result;
         }
         verifyUserId = verifyId;
         WriteVerifyUserId(deviceFolder, verifyId);
@@ -316,13 +310,12 @@ int CAppCore::ImageSizeForResolution(int& width, int& height) {
     }
     int w = 0;
     int h = 0;
-    std::uint8_t rc = 0;
-    const int result = device_->GetFullImageSize(w, h, rc);
-    if (result == 0 && rc == 0) {
+    const DeviceReply reply = device_->GetFullImageSize(w, h);
+    if (reply.Ok()) {
         width = w;
         height = h;
     }
-    return result;
+    return reply.result;
 }
 
 void CAppCore::LoadDeviceSettings() {
@@ -341,8 +334,7 @@ void CAppCore::LoadDeviceSettings() {
     if (cameraResolution == 0) {
         int w = 0;
         int h = 0;
-        std::uint8_t rc = 0;
-        if (device_->GetFullImageSize(w, h, rc) == 0 && rc == 0) {
+        if (device_->GetFullImageSize(w, h).Ok()) {
             cameraResolution = ResolutionCode(w, h);
         }
     }

@@ -155,8 +155,9 @@ void CExecutionLoop::RunFrame() {
         if (verifyUserId == -1) {
             verifyNotSelected = true;
         } else if (verifyUserId != device_.LastVerifyUserId()) {
-            const int r = device_.SetVerifyUserId(verifyUserId, responseCode);
-            if (r == 0 && responseCode == 0) {
+            const DeviceReply reply = device_.SetVerifyUserId(verifyUserId);
+            responseCode = reply.status;
+            if (reply.Ok()) {
                 if (!folder.empty()) {
                     WriteVerifyUserId(folder, verifyUserId);
                 }
@@ -167,9 +168,11 @@ void CExecutionLoop::RunFrame() {
     }
     if (status == 0) {
         frameTimeLimit_.store(nextTimeLimit_);
-        status =
+        const DeviceReply reply =
             device_.ExecuteFrame(flags, nextTimeLimit_, choices.imageType, choices.stabilisation,
-                                 verifyNotSelected, image_, result, responseCode);
+                                 verifyNotSelected, image_, result);
+        status = reply.result;
+        responseCode = reply.status;
     }
 
     const double elapsedMs =
@@ -185,7 +188,8 @@ void CExecutionLoop::RunFrame() {
         std::lock_guard<std::mutex> lock(mutex_);
         stopRequested = runState_ == -1;
     }
-    if (stopRequested) {
+    // A cancelled exchange is no fault to retry: the owner stopped the module.
+    if (stopRequested || status == kResultCancelled) {
         EndRun();
         return;
     }

@@ -8,6 +8,8 @@
 #include "link/KytoLink.h"
 
 static_assert(CDeviceLink::kReceiveBufferSize == KYTO_LINK_RECEIVE_BUFFER);
+static_assert(ILinkTransport::kWaitClosed == KYTO_WAIT_CLOSED);
+static_assert(ILinkTransport::kWaitInterrupted == KYTO_WAIT_INTERRUPTED);
 
 CDeviceLink::~CDeviceLink() {
     CloseLink();
@@ -32,6 +34,10 @@ bool CDeviceLink::OpenLink(const std::string& name, int baud) {
     }
     serialOpen_ = true;
     lastOpenError_ = 0;
+    // A fresh port starts uninterrupted; an interrupted link stays so.
+    if (interrupted_) {
+        com_interrupt();
+    }
     return true;
 }
 
@@ -56,7 +62,7 @@ std::vector<std::string> CDeviceLink::ListPorts() {
 }
 
 std::string CDeviceLink::SendInfo() const {
-    if (linkMode_ >= 0 || transport_ != nullptr) {
+    if (linkMode_ >= 0 || transport_.load() != nullptr) {
         return {};
     }
     char info[256];
@@ -65,7 +71,7 @@ std::string CDeviceLink::SendInfo() const {
 }
 
 std::string CDeviceLink::RecvInfo() const {
-    if (linkMode_ >= 0 || transport_ != nullptr) {
+    if (linkMode_ >= 0 || transport_.load() != nullptr) {
         return {};
     }
     char info[256];
@@ -74,32 +80,66 @@ std::string CDeviceLink::RecvInfo() const {
 }
 
 bool CDeviceLink::IsPresent() const {
-    return transport_ != nullptr || (serialOpen_ && com_is_present() == 1);
+    return transport_.load() != nullptr || (serialOpen_ && com_is_present() == 1);
+}
+
+void CDeviceLink::SetTransport(ILinkTransport* transport) {
+    transport_ = transport;
+    if (transport != nullptr && interrupted_) {
+        transport->Interrupt();
+    }
 }
 
 int CDeviceLink::Available() {
-    return transport_ ? transport_->Available() : com_length();
+    ILinkTransport* t = transport_;
+    return t ? t->Available() : com_length();
 }
 
 int CDeviceLink::Read(std::uint8_t* buffer, int length) {
-    return transport_ ? transport_->Read(buffer, length) : com_read(buffer, length);
+    ILinkTransport* t = transport_;
+    return t ? t->Read(buffer, length) : com_read(buffer, length);
 }
 
 void CDeviceLink::Clear() {
-    if (transport_) {
-        transport_->Clear();
+    ILinkTransport* t = transport_;
+    if (t) {
+        t->Clear();
     } else {
         com_clear();
     }
 }
 
 int CDeviceLink::Write(const std::uint8_t* data, int length) {
-    return transport_ ? transport_->Write(data, length) : com_write(data, length);
+    ILinkTransport* t = transport_;
+    return t ? t->Write(data, length) : com_write(data, length);
 }
 
 int CDeviceLink::WaitAvailable(int needed, int timeoutMs) {
-    return transport_ ? transport_->WaitAvailable(needed, timeoutMs)
-                      : com_wait_available(needed, timeoutMs);
+    ILinkTransport* t = transport_;
+    return t ? t->WaitAvailable(needed, timeoutMs) : com_wait_available(needed, timeoutMs);
+}
+
+// The flag is set before the transport is woken, so a waiter that wakes
+// sees it; the transports keep their own sticky state for waiters that
+// start meanwhile.
+void CDeviceLink::Interrupt() {
+    interrupted_ = true;
+    ILinkTransport* t = transport_;
+    if (t) {
+        t->Interrupt();
+    } else {
+        com_interrupt();
+    }
+}
+
+void CDeviceLink::ResumeAfterInterrupt() {
+    interrupted_ = false;
+    ILinkTransport* t = transport_;
+    if (t) {
+        t->ResumeAfterInterrupt();
+    } else {
+        com_resume();
+    }
 }
 
 std::string CDeviceLink::DescribeOpenError(int error) {

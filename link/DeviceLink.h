@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -36,11 +37,23 @@ public:
     // The serial port is open and its device has not vanished.
     bool IsPresent() const;
 
+    // Byte access as in ILinkTransport, on the transport in use: WaitAvailable
+    // returns the available count, or ILinkTransport::kWaitInterrupted /
+    // kWaitClosed when it ended because the link was interrupted, closed or
+    // its device vanished.
     int Available();
     int Read(std::uint8_t* buffer, int length);
     void Clear();
     int Write(const std::uint8_t* data, int length);
     int WaitAvailable(int needed, int timeoutMs);
+
+    // Wakes every thread waiting on the link (WaitAvailable, Write) at once and
+    // keeps the link from waiting or sending until ResumeAfterInterrupt. Both
+    // may be called from any thread. The state belongs to the link, not to
+    // the port: it carries over a reopen and a change of transport.
+    void Interrupt();
+    void ResumeAfterInterrupt();
+    bool IsInterrupted() const { return interrupted_.load(); }
 
     // errno of the last failed OpenLink, 0 if it succeeded.
     int LastOpenError() const { return lastOpenError_; }
@@ -50,12 +63,14 @@ public:
 
     // Routes byte access to another transport (not owned; nullptr restores
     // the serial port). Tests and fuzz targets use an in-memory one.
-    void SetTransport(ILinkTransport* transport) { transport_ = transport; }
+    void SetTransport(ILinkTransport* transport);
 
 private:
     int baud_ = 9600;
     int linkMode_ = -1;
     int lastOpenError_ = 0;
     bool serialOpen_ = false;
-    ILinkTransport* transport_ = nullptr;
+    // Read by Interrupt on any thread; set by the owner.
+    std::atomic<ILinkTransport*> transport_{nullptr};
+    std::atomic<bool> interrupted_{false};
 };

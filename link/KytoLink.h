@@ -36,15 +36,31 @@ KYTO_LINK_API int com_close(void);
 // Copies min(length, available) received bytes out; returns the count.
 KYTO_LINK_API int com_read(unsigned char* buffer, int length);
 // Hands the bytes to the receive thread and returns length once they were
-// transmitted, abandoned, or the port was closed meanwhile.
+// transmitted or abandoned: the port was closed or vanished meanwhile, or the
+// link was interrupted (com_interrupt), which abandons the send between two
+// chunks. While the link is interrupted nothing is sent and the call returns
+// at once.
 KYTO_LINK_API int com_write(const unsigned char* data, int length);
 // Received bytes not yet read.
 KYTO_LINK_API int com_length(void);
 // Discards the driver's queues and all received bytes.
 KYTO_LINK_API void com_clear(void);
 // Blocks until at least needed bytes are available or timeout_ms passed
-// (-1: no limit, 0: look once). Returns the available count.
+// (-1: no limit, 0: look once), and returns the available count. No waiter
+// outlives the link: the wait ends at once, whatever its limit, with
+// KYTO_WAIT_INTERRUPTED while the link is interrupted, and with KYTO_WAIT_CLOSED
+// when no port is open or the port has been closed or has vanished (bytes
+// already received still count: enough of them are returned as usual).
 KYTO_LINK_API int com_wait_available(int needed, int timeout_ms);
+#define KYTO_WAIT_CLOSED (-1)
+#define KYTO_WAIT_INTERRUPTED (-2)
+// Interrupts the link: wakes every thread waiting in com_wait_available or
+// com_write at once, abandons the send in progress, and keeps both from
+// waiting or sending until com_resume. Callable from any thread (a window
+// that closes, a user who cancels a transfer). Opening a port (com_init,
+// com_init_path) starts it uninterrupted.
+KYTO_LINK_API void com_interrupt(void);
+KYTO_LINK_API void com_resume(void);
 // Port numbers of the listed devices that can be opened exclusively right
 // now, ascending, at most max of them; returns how many were stored.
 KYTO_LINK_API int com_getActive(unsigned char* ports, int max);

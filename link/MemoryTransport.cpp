@@ -52,6 +52,9 @@ int CMemoryTransport::Write(const std::uint8_t* data, int length) {
     std::function<void(const std::uint8_t*, int)> onWrite;
     {
         std::lock_guard<std::mutex> guard(lock_);
+        if (interrupted_ || closed_) {
+            return length;
+        }
         written_.insert(written_.end(), data, data + std::max(length, 0));
         onWrite = onWrite_;
     }
@@ -66,10 +69,43 @@ int CMemoryTransport::WaitAvailable(int needed, int timeoutMs) {
     const auto enough = [&] {
         return received_.size() - readIndex_ >= static_cast<std::size_t>(std::max(needed, 0));
     };
+    const auto done = [&] { return interrupted_ || closed_ || enough(); };
     if (timeoutMs < 0) {
-        arrived_.wait(guard, enough);
+        arrived_.wait(guard, done);
     } else if (timeoutMs > 0) {
-        arrived_.wait_for(guard, std::chrono::milliseconds(timeoutMs), enough);
+        arrived_.wait_for(guard, std::chrono::milliseconds(timeoutMs), done);
+    }
+    if (interrupted_) {
+        return kWaitInterrupted;
+    }
+    if (closed_ && !enough()) {
+        return kWaitClosed;
     }
     return static_cast<int>(received_.size() - readIndex_);
+}
+
+void CMemoryTransport::Interrupt() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        interrupted_ = true;
+    }
+    arrived_.notify_all();
+}
+
+void CMemoryTransport::ResumeAfterInterrupt() {
+    std::lock_guard<std::mutex> guard(lock_);
+    interrupted_ = false;
+}
+
+void CMemoryTransport::Close() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        closed_ = true;
+    }
+    arrived_.notify_all();
+}
+
+void CMemoryTransport::Reopen() {
+    std::lock_guard<std::mutex> guard(lock_);
+    closed_ = false;
 }

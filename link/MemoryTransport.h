@@ -21,14 +21,20 @@ public:
     void Feed(const std::vector<std::uint8_t>& data) { Feed(data.data(), data.size()); }
     std::vector<std::uint8_t> TakeWritten();
     // Called with each frame written, on the writer's thread, e.g. to feed a
-    // scripted answer.
+    // scripted answer. Not called while the transport is interrupted.
     void SetOnWrite(std::function<void(const std::uint8_t*, int)> onWrite);
+    // The far end has gone (a vanished device): waiters wake with
+    // kWaitClosed; Reopen() makes the transport usable again.
+    void Close();
+    void Reopen();
 
     int Available() override;
     int Read(std::uint8_t* buffer, int length) override;
     void Clear() override;
     int Write(const std::uint8_t* data, int length) override;
     int WaitAvailable(int needed, int timeoutMs) override;
+    void Interrupt() override;
+    void ResumeAfterInterrupt() override;
 
 private:
     const std::size_t capacity_;
@@ -36,6 +42,8 @@ private:
     std::condition_variable arrived_;
     std::vector<std::uint8_t> received_;
     std::size_t readIndex_ = 0;
+    bool closed_ = false;
+    bool interrupted_ = false;
     std::vector<std::uint8_t> written_;
     std::function<void(const std::uint8_t*, int)> onWrite_;
 };

@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <optional>
 
 #include "link/SerialState.h"
 
@@ -98,11 +97,16 @@ private:
         std::lock_guard<std::mutex> guard(s_.lock);
         return s_.running;
     }
+    // Waiters for data must not wait for a port that is gone.
     void Vanished() {
         present_ = false;
-        std::lock_guard<std::mutex> guard(s_.lock);
-        s_.present = false;
+        {
+            std::lock_guard<std::mutex> guard(s_.lock);
+            s_.present = false;
+        }
+        s_.dataArrived.notify_all();
     }
+    bool Interrupted() const { return s_.interrupted.load(std::memory_order_relaxed); }
 
     SerialState& s_;
     const int fd_;
@@ -188,7 +192,9 @@ void Receiver::Transmit() {
     int total = 0;
     int retries = 0;
     int pollResult = 0;
-    while (present_ && total < length) {
+    // An interrupt abandons the rest between two chunks: a long transfer
+    // (an album at 9600 baud takes minutes) ends at once.
+    while (present_ && total < length && !Interrupted()) {
         const ssize_t n =
             write(fd_, data + total, static_cast<std::size_t>(std::min(kChunk, length - total)));
         if (n > 0) {
@@ -221,7 +227,7 @@ void Receiver::Transmit() {
         }
         if (fds[1].revents & POLLIN) {
             DrainWakeFd(wakeFd_);
-            if (!Running()) {
+            if (!Running() || Interrupted()) {
                 break;
             }
         }
@@ -236,7 +242,9 @@ void Receiver::Transmit() {
 
 void Receiver::Run() {
     Clock::time_point lastSend = Clock::now();
-    std::optional<Clock::time_point> sendDue;
+    // The grid point chosen for the pending send (valid while sendScheduled).
+    Clock::time_point sendDue = lastSend;
+    bool sendScheduled = false;
     for (;;) {
         bool sendWanted = false;
         {
@@ -246,20 +254,22 @@ void Receiver::Run() {
             }
             sendWanted = s_.pendingLength > 0;
         }
-        if (sendWanted && !present_) {
+        if (sendWanted && (!present_ || Interrupted())) {
             AbandonSend();
+            sendScheduled = false;
             continue;
         }
         const Clock::time_point now = Clock::now();
         if (sendWanted) {
             // Once a grid point is chosen it holds even when the thread wakes
             // a little late; otherwise a late wake-up would cost 100 ms more.
-            if (!sendDue) {
+            if (!sendScheduled) {
                 sendDue = NextSendTime(lastSend, now);
+                sendScheduled = true;
             }
-            if (now >= *sendDue) {
+            if (now >= sendDue) {
                 lastSend = now;
-                sendDue.reset();
+                sendScheduled = false;
                 Transmit();
                 continue;
             }
@@ -267,7 +277,7 @@ void Receiver::Run() {
         timespec timeout{};
         timespec* timeoutPtr = nullptr;
         if (sendWanted) {
-            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(*sendDue - now);
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(sendDue - now);
             timeout.tv_sec = static_cast<time_t>(ns.count() / 1000000000);
             timeout.tv_nsec = static_cast<long>(ns.count() % 1000000000);
             timeoutPtr = &timeout;

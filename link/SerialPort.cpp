@@ -25,7 +25,8 @@ SerialState& State() {
 namespace {
 
 // Stops the receive thread. Writers blocked in com_write are released by the
-// thread itself once it no longer touches their data.
+// thread itself once it no longer touches their data; waiters for data are
+// released here.
 void StopThread(SerialState& s) {
     int wakeFd = -1;
     {
@@ -33,6 +34,7 @@ void StopThread(SerialState& s) {
         s.running = false;
         wakeFd = s.wakeFd;
     }
+    s.dataArrived.notify_all();
     if (s.thread.joinable()) {
         WakeThread(wakeFd);
         s.thread.join();
@@ -89,6 +91,7 @@ int OpenLocked(SerialState& s, const char* path, int baud) {
         s.recvInfo[0] = '\0';
         s.running = true;
         s.present = true;
+        s.interrupted = false;
         s.lastOpenError = 0;
     }
     try {
@@ -170,12 +173,12 @@ int com_read(unsigned char* buffer, int length) {
 int com_write(const unsigned char* data, int length) {
     SerialState& s = State();
     std::unique_lock<std::mutex> guard(s.lock);
-    if (!s.running || data == nullptr || length <= 0) {
+    if (!s.running || s.interrupted || data == nullptr || length <= 0) {
         return length;
     }
     // One send at a time: a second writer waits for the first to finish.
-    s.sendDone.wait(guard, [&] { return s.pendingLength == 0 || !s.running; });
-    if (!s.running) {
+    s.sendDone.wait(guard, [&] { return s.pendingLength == 0 || !s.running || s.interrupted; });
+    if (!s.running || s.interrupted) {
         return length;
     }
     s.sendInfo[0] = '\0';
@@ -184,7 +187,8 @@ int com_write(const unsigned char* data, int length) {
     const std::uint64_t ticket = ++s.sendsPosted;
     kyto::link::WakeThread(s.wakeFd);
     // The thread marks the send done when it has finished with the data, also
-    // when it abandons it because the port closed or vanished.
+    // when it abandons it because the port closed or vanished or the link was
+    // interrupted; only then may the caller's data go away.
     s.sendDone.wait(guard, [&] { return s.sendsDone >= ticket; });
     return length;
 }
@@ -210,12 +214,43 @@ int com_wait_available(int needed, int timeout_ms) {
     SerialState& s = State();
     std::unique_lock<std::mutex> guard(s.lock);
     const auto enough = [&] { return s.writeIndex - s.readIndex >= needed; };
+    // Every change of these is notified on dataArrived: the closing thread
+    // (StopThread), the receive thread (a vanished port) and com_interrupt.
+    const auto done = [&] { return s.interrupted || enough() || !s.running || !s.present; };
     if (timeout_ms < 0) {
-        s.dataArrived.wait(guard, enough);
+        s.dataArrived.wait(guard, done);
     } else if (timeout_ms > 0) {
-        s.dataArrived.wait_for(guard, std::chrono::milliseconds(timeout_ms), enough);
+        s.dataArrived.wait_for(guard, std::chrono::milliseconds(timeout_ms), done);
+    }
+    if (s.interrupted) {
+        return KYTO_WAIT_INTERRUPTED;
+    }
+    if (!enough() && (!s.running || !s.present)) {
+        return KYTO_WAIT_CLOSED;
     }
     return s.writeIndex - s.readIndex;
+}
+
+void com_interrupt(void) {
+    SerialState& s = State();
+    int wakeFd = -1;
+    {
+        std::lock_guard<std::mutex> guard(s.lock);
+        s.interrupted = true;
+        wakeFd = s.wakeFd;
+    }
+    s.dataArrived.notify_all();
+    s.sendDone.notify_all();
+    // The receive thread abandons a send in progress when it wakes.
+    if (wakeFd >= 0) {
+        kyto::link::WakeThread(wakeFd);
+    }
+}
+
+void com_resume(void) {
+    SerialState& s = State();
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.interrupted = false;
 }
 
 int com_getActive(unsigned char* ports, int max) {

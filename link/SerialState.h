@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -26,6 +27,9 @@ struct SerialState {
     int wakeFd = -1;       // eventfd that interrupts the thread's poll()
     bool running = false;  // the receive thread may run
     bool present = false;  // open and not vanished
+    // com_interrupt until com_resume. Written under `lock`; the receive
+    // thread also reads it between chunks of a send without the lock.
+    std::atomic<bool> interrupted{false};
     int baud = 9600;
     std::unique_ptr<std::uint8_t[]> buffer;  // linear, never wraps
     int readIndex = 0;

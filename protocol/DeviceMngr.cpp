@@ -24,6 +24,9 @@ constexpr std::size_t kDetectionSpace = 1968;
 constexpr std::size_t kDetectionSpaceEx = 4 + 35 * 8 * 2 + 35 * 42 + 4;
 
 constexpr int kResyncFallbackMs = 1000;
+// The smallest Save Album answer that holds an album: album size, flag byte,
+// three zero bytes and at least 32 album bytes.
+constexpr int kAlbumAnswerMin = 40;
 constexpr int kBaudSwitchSettleMs = 50;
 
 }  // namespace
@@ -65,6 +68,23 @@ void CDeviceMngr::UseTransport(ILinkTransport* transport) {
     connected_ = usingTransport_;
 }
 
+// ---- Cancelling and limits -------------------------------------------------
+
+void CDeviceMngr::Cancel() {
+    cancelled_ = true;
+    link_->Interrupt();
+}
+
+void CDeviceMngr::ResumeAfterCancel() {
+    cancelled_ = false;
+    link_->ResumeAfterInterrupt();
+}
+
+int CDeviceMngr::ExchangeLimit(int code) {
+    const int limit = LookupTimeLimit(code);
+    return limit < 0 ? defaultLimitMs_ : limit;
+}
+
 // ---- Connection -----------------------------------------------------------
 
 void CDeviceMngr::SendBaudSwitch(int baudIndex) {
@@ -72,11 +92,14 @@ void CDeviceMngr::SendBaudSwitch(int baudIndex) {
                                    static_cast<std::uint8_t>(baudIndex)};
     // The baud switch is not shown to the frame observer; no answer is read.
     protocol_->SetObserver(nullptr);
-    protocol_->SendFrame(frame, 5, "");
+    (void)protocol_->SendFrame(frame, 5, "");
     protocol_->SetObserver(observer_);
 }
 
 int CDeviceMngr::Connect(const std::string& port, int baud) {
+    if (cancelled_) {
+        return kResultCancelled;
+    }
     if (connected_ && !usingTransport_) {
         link_->CloseLink();
     }
@@ -89,6 +112,9 @@ int CDeviceMngr::Connect(const std::string& port, int baud) {
     // the port is closed and set to the new one.
     std::this_thread::sleep_for(std::chrono::milliseconds(kBaudSwitchSettleMs));
     link_->CloseLink();
+    if (cancelled_) {
+        return kResultCancelled;
+    }
     if (!link_->OpenLink(port, baud)) {
         return kResultNoLink;
     }
@@ -99,6 +125,9 @@ int CDeviceMngr::Connect(const std::string& port, int baud) {
 }
 
 void CDeviceMngr::Disconnect() {
+    // An orderly end: the module must get back to 9600 baud even after a
+    // cancelled exchange, or the next connection could not reach it.
+    ResumeAfterCancel();
     if (connected_) {
         SendBaudSwitch(0);
         if (!usingTransport_) {
@@ -115,6 +144,9 @@ void CDeviceMngr::CopyLinkInfo(CFrameResult& result) const {
 }
 
 int CDeviceMngr::Resync(int imageType, int timeLimitMs, CFrameResult& result) {
+    if (cancelled_) {
+        return kResultCancelled;
+    }
     if (!connected_) {
         return kResultNoLink;
     }
@@ -127,16 +159,14 @@ int CDeviceMngr::Resync(int imageType, int timeLimitMs, CFrameResult& result) {
         timeLimitMs = kResyncFallbackMs;
     }
     const std::uint8_t zeros[4] = {0, 0, 0, 0};
-    protocol_->SendFrame(zeros, 4, "Resync");
+    int r = protocol_->SendFrame(zeros, 4, "Resync");
     std::uint8_t scratch[6];
-    for (;;) {
+    while (r == kResultOk) {
         int count = 6;
-        if (protocol_->ReadBytes(timeLimitMs, count, scratch) != 0) {
-            break;
-        }
+        r = protocol_->ReadBytes(timeLimitMs, count, scratch);
     }
     CopyLinkInfo(result);
-    return kResultTimeout;
+    return r == kResultCancelled ? kResultCancelled : kResultTimeout;
 }
 
 // ---- Model description ------------------------------------------------------
@@ -151,41 +181,48 @@ bool CDeviceMngr::IsSupported(int code) const {
 
 // ---- Exchanges -----------------------------------------------------------------
 
-int CDeviceMngr::SendAndRead(const std::uint8_t* frame, int frameLength, const char* name,
-                             int timeLimitMs, std::uint8_t* payload, int& capacity,
-                             std::uint8_t& responseCode) {
-    protocol_->SendFrame(frame, frameLength, name);
-    std::uint8_t none[1];
-    return protocol_->ReadResponse(name, timeLimitMs, capacity, responseCode,
-                                   payload != nullptr ? payload : none);
+DeviceReply CDeviceMngr::SendAndRead(const std::uint8_t* frame, int frameLength, const char* name,
+                                     int timeLimitMs, std::uint8_t* payload, int space,
+                                     int& length) {
+    length = 0;
+    const int sent = protocol_->SendFrame(frame, frameLength, name);
+    if (sent != kResultOk) {
+        return DeviceReply::Failed(sent);
+    }
+    // No exchange waits without limit.
+    if (timeLimitMs < 0) {
+        timeLimitMs = defaultLimitMs_;
+    }
+    DeviceReply reply = DeviceReply::Failed(kResultOk);
+    reply.result =
+        protocol_->ReadResponseInto(name, timeLimitMs, payload, space, length, reply.status);
+    return reply;
 }
 
-int CDeviceMngr::ReadIntoBuffer(int code, const char* name, const std::uint8_t* request,
-                                int requestLength, int timeLimitMs, std::size_t space, int& length,
-                                std::uint8_t& responseCode) {
-    // The reader leaves the capacity alone for an empty payload, which would
-    // look like a full buffer of the previous answer. Offering one byte more
-    // than allowed tells the two apart: an unchanged capacity means an empty
-    // payload (or one a byte too long, which is no more usable).
-    const int offered = static_cast<int>(space) + 1;
-    std::uint8_t* buffer = protocol_->ResponseBuffer(static_cast<std::size_t>(offered));
-    length = offered;
-    const int r = Exchange(code, code, name, request, requestLength, timeLimitMs, buffer, length,
-                           responseCode);
-    if (r != kResultOk || length == offered) {
+DeviceReply CDeviceMngr::ReadIntoBuffer(int code, const char* name, const std::uint8_t* request,
+                                        int requestLength, int timeLimitMs, std::size_t space,
+                                        int& length) {
+    std::uint8_t* buffer = protocol_->ResponseBuffer(space);
+    const DeviceReply reply = Exchange(code, code, name, request, requestLength, timeLimitMs,
+                                       buffer, static_cast<int>(space), length);
+    if (reply.result != kResultOk) {
         length = 0;
     }
-    return r;
+    return reply;
 }
 
-int CDeviceMngr::Exchange(int code, int checkCode, const char* name, const std::uint8_t* request,
-                          int requestLength, int timeLimitMs, std::uint8_t* payload, int& capacity,
-                          std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::Exchange(int code, int checkCode, const char* name,
+                                  const std::uint8_t* request, int requestLength, int timeLimitMs,
+                                  std::uint8_t* payload, int space, int& length) {
+    length = 0;
+    if (cancelled_) {
+        return DeviceReply::Failed(kResultCancelled);
+    }
     if (!connected_) {
-        return kResultNoLink;
+        return DeviceReply::Failed(kResultNoLink);
     }
     if (checkCode >= 0 && !IsSupported(checkCode)) {
-        return kResultUnsupported;
+        return DeviceReply::Failed(kResultUnsupported);
     }
     std::vector<std::uint8_t> frame(4 + static_cast<std::size_t>(requestLength));
     frame[0] = 0xFE;
@@ -195,270 +232,269 @@ int CDeviceMngr::Exchange(int code, int checkCode, const char* name, const std::
         std::memcpy(&frame[4], request, static_cast<std::size_t>(requestLength));
     }
     return SendAndRead(frame.data(), static_cast<int>(frame.size()), name, timeLimitMs, payload,
-                       capacity, responseCode);
+                       space, length);
 }
 
-int CDeviceMngr::ExchangeFixed(int code, int checkCode, const char* name,
-                               const std::uint8_t* request, int requestLength,
-                               std::uint8_t* payload, int size, std::uint8_t& responseCode) {
-    // Offering one byte more tells "exactly size" apart from an empty answer,
-    // which leaves the capacity untouched.
-    int capacity = size + 1;
-    const int r = Exchange(code, checkCode, name, request, requestLength, LookupTimeLimit(code),
-                           payload, capacity, responseCode);
-    if (r == kResultOk && responseCode == 0x00 && capacity != size) {
-        return kResultCommError;
+DeviceReply CDeviceMngr::ExchangeFixed(int code, int checkCode, const char* name,
+                                       const std::uint8_t* request, int requestLength,
+                                       std::uint8_t* payload, int size) {
+    int length = 0;
+    DeviceReply reply = Exchange(code, checkCode, name, request, requestLength, ExchangeLimit(code),
+                                 payload, size, length);
+    if (reply.result == kResultOverflow || (reply.Ok() && length != size)) {
+        reply.result = kResultCommError;
     }
-    return r;
+    return reply;
 }
 
-int CDeviceMngr::Simple(int code, const char* name, const std::uint8_t* request, int requestLength,
-                        std::uint8_t& responseCode) {
-    int capacity = 0;
-    const int r = Exchange(code, code, name, request, requestLength, LookupTimeLimit(code), nullptr,
-                           capacity, responseCode);
+DeviceReply CDeviceMngr::Simple(int code, const char* name, const std::uint8_t* request,
+                                int requestLength) {
+    int length = 0;
+    const DeviceReply reply =
+        Exchange(code, code, name, request, requestLength, ExchangeLimit(code), nullptr, 0, length);
     // Setters the model lacks are skipped silently.
-    return r == kResultUnsupported ? kResultOk : r;
+    return reply.result == kResultUnsupported ? DeviceReply::Success() : reply;
 }
 
 // ---- Commands --------------------------------------------------------------------
 
-int CDeviceMngr::GetVersion(VersionInfo& version, std::uint8_t& responseCode) {
-    std::uint8_t payload[19 + 1] = {};
-    const int r =
-        ExchangeFixed(kCmdGetVersion, -1, "Get Version", nullptr, 0, payload, 19, responseCode);
-    if (r == kResultOk && responseCode == 0x00) {
+DeviceReply CDeviceMngr::GetVersion(VersionInfo& version) {
+    std::uint8_t payload[19] = {};
+    const DeviceReply reply =
+        ExchangeFixed(kCmdGetVersion, -1, "Get Version", nullptr, 0, payload, 19);
+    if (reply.Ok()) {
         version.model.assign(reinterpret_cast<const char*>(payload), 12);
         version.major = payload[12];
         version.minor = payload[13];
         version.release = payload[14];
-        version.revision = static_cast<std::int32_t>(LoadLe32(payload + 15));
+        version.revision = LoadLeI32(payload + 15);
     }
-    return r;
+    return reply;
 }
 
-int CDeviceMngr::SetCameraAngle(int angleCode, std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::SetCameraAngle(int angleCode) {
     const std::uint8_t p[1] = {static_cast<std::uint8_t>(angleCode)};
-    return Simple(kCmdSetCameraAngle, "Set Camera Angle", p, 1, responseCode);
+    return Simple(kCmdSetCameraAngle, "Set Camera Angle", p, 1);
 }
 
-int CDeviceMngr::SetThresholds(int body, int hand, int face, int recognition, int verify,
-                               std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::SetThresholds(int body, int hand, int face, int recognition, int verify) {
     std::uint8_t p[8];
     StoreLe16(p, body);
     StoreLe16(p + 2, hand);
     StoreLe16(p + 4, face);
     StoreLe16(p + 6, recognition);
-    int capacity = 0;
-    const int r = Exchange(kCmdSetThreshold, kCmdSetThreshold, "Set Threshold", p, 8,
-                           LookupTimeLimit(kCmdSetThreshold), nullptr, capacity, responseCode);
-    if (r != kResultUnsupported && (r != kResultOk || responseCode != 0x00)) {
-        return r;
+    int length = 0;
+    const DeviceReply reply = Exchange(kCmdSetThreshold, kCmdSetThreshold, "Set Threshold", p, 8,
+                                       ExchangeLimit(kCmdSetThreshold), nullptr, 0, length);
+    if (reply.result != kResultUnsupported && !reply.Ok()) {
+        return reply;
     }
-    return SetVerifyThreshold(verify, responseCode);
+    return SetVerifyThreshold(verify);
 }
 
-int CDeviceMngr::SetVerifyThreshold(int threshold, std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::SetVerifyThreshold(int threshold) {
     std::uint8_t p[2];
     StoreLe16(p, threshold);
-    return Simple(kCmdSetVerifyThreshold, "Set Verify Threshold", p, 2, responseCode);
+    return Simple(kCmdSetVerifyThreshold, "Set Verify Threshold", p, 2);
 }
 
-int CDeviceMngr::SetSizeRanges(int bodyMin, int bodyMax, int handMin, int handMax, int faceMin,
-                               int faceMax, std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::SetSizeRanges(int bodyMin, int bodyMax, int handMin, int handMax,
+                                       int faceMin, int faceMax) {
     std::uint8_t p[12];
     const int values[6] = {bodyMin, bodyMax, handMin, handMax, faceMin, faceMax};
     for (int i = 0; i < 6; ++i) {
         StoreLe16(p + 2 * i, values[i]);
     }
-    return Simple(kCmdSetSizeRange, "Set Size Range", p, 12, responseCode);
+    return Simple(kCmdSetSizeRange, "Set Size Range", p, 12);
 }
 
-int CDeviceMngr::SetFaceAngle(int yawCode, int rollCode, std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::SetFaceAngle(int yawCode, int rollCode) {
     const std::uint8_t p[2] = {static_cast<std::uint8_t>(yawCode),
                                static_cast<std::uint8_t>(rollCode)};
-    return Simple(kCmdSetFaceAngle, "Set Face Detection Angle", p, 2, responseCode);
+    return Simple(kCmdSetFaceAngle, "Set Face Detection Angle", p, 2);
 }
 
-int CDeviceMngr::SetCameraResolution(int code, std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::SetCameraResolution(int code) {
     const std::uint8_t p[1] = {static_cast<std::uint8_t>(code)};
-    return Simple(kCmdSetCameraResolution, "Set Camera Resolution", p, 1, responseCode);
+    return Simple(kCmdSetCameraResolution, "Set Camera Resolution", p, 1);
 }
 
-int CDeviceMngr::GetFullImageSize(int& width, int& height, std::uint8_t& responseCode) {
-    std::uint8_t payload[4 + 1] = {};
+DeviceReply CDeviceMngr::GetFullImageSize(int& width, int& height) {
+    std::uint8_t payload[4] = {};
     // The model announces this command through Get Camera Resolution (0x0C).
-    const int r = ExchangeFixed(kCmdGetFullImageSize, kCmdGetCameraResolution,
-                                "Get Full Image Size", nullptr, 0, payload, 4, responseCode);
-    if (r == kResultUnsupported) {
+    const DeviceReply reply = ExchangeFixed(kCmdGetFullImageSize, kCmdGetCameraResolution,
+                                            "Get Full Image Size", nullptr, 0, payload, 4);
+    if (reply.result == kResultUnsupported) {
         width = 640;
         height = 480;
-        responseCode = 0x00;
-        return kResultOk;
+        return DeviceReply::Success();
     }
-    if (r == kResultOk && responseCode == 0x00) {
+    if (reply.Ok()) {
         width = LoadLe16(payload);
         height = LoadLe16(payload + 2);
     }
-    return r;
+    return reply;
 }
 
-int CDeviceMngr::GetDeviceId(std::int32_t& deviceId, std::uint8_t& responseCode) {
-    std::uint8_t payload[4 + 1] = {};
-    const int r = ExchangeFixed(kCmdGetDeviceId, kCmdGetDeviceId, "GetDeviceID", nullptr, 0,
-                                payload, 4, responseCode);
-    if (r == kResultUnsupported) {
+DeviceReply CDeviceMngr::GetDeviceId(std::int32_t& deviceId) {
+    std::uint8_t payload[4] = {};
+    const DeviceReply reply =
+        ExchangeFixed(kCmdGetDeviceId, kCmdGetDeviceId, "GetDeviceID", nullptr, 0, payload, 4);
+    if (reply.result == kResultUnsupported) {
         deviceId = 0;
-        responseCode = 0x00;
-        return kResultOk;
+        return DeviceReply::Success();
     }
-    if (r == kResultOk && responseCode == 0x00) {
-        deviceId = static_cast<std::int32_t>(LoadLe32(payload));
+    if (reply.Ok()) {
+        deviceId = LoadLeI32(payload);
     }
-    return r;
+    return reply;
 }
 
-int CDeviceMngr::SetVerifyUserId(int userId, std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::SetVerifyUserId(int userId) {
     std::uint8_t p[2];
     StoreLe16(p, userId);
-    int capacity = 0;
-    const int r = Exchange(kCmdSetVerifyUserId, kCmdSetVerifyUserId, "Set Verify User ID", p, 2,
-                           LookupTimeLimit(kCmdSetVerifyUserId), nullptr, capacity, responseCode);
-    if (r == kResultUnsupported) {
+    int length = 0;
+    const DeviceReply reply =
+        Exchange(kCmdSetVerifyUserId, kCmdSetVerifyUserId, "Set Verify User ID", p, 2,
+                 ExchangeLimit(kCmdSetVerifyUserId), nullptr, 0, length);
+    if (reply.result == kResultUnsupported) {
         lastVerifyUserId_ = userId;
-        return kResultOk;
+        return DeviceReply::Success();
     }
-    if (r == kResultOk && responseCode == 0x00) {
+    if (reply.Ok()) {
         lastVerifyUserId_ = userId;
     }
-    return r;
+    return reply;
 }
 
-int CDeviceMngr::SetAlbumType(int type, std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::SetAlbumType(int type) {
     const std::uint8_t p[1] = {static_cast<std::uint8_t>(type)};
-    return Simple(kCmdSetAlbumType, "Set Album Type", p, 1, responseCode);
+    return Simple(kCmdSetAlbumType, "Set Album Type", p, 1);
 }
 
-int CDeviceMngr::GetAlbumType(int& type, std::uint8_t& responseCode) {
-    std::uint8_t payload[1 + 1] = {};
-    const int r = ExchangeFixed(kCmdGetAlbumType, kCmdGetAlbumType, "Get Album Type", nullptr, 0,
-                                payload, 1, responseCode);
-    if (r == kResultUnsupported) {
+DeviceReply CDeviceMngr::GetAlbumType(int& type) {
+    std::uint8_t payload[1] = {};
+    const DeviceReply reply =
+        ExchangeFixed(kCmdGetAlbumType, kCmdGetAlbumType, "Get Album Type", nullptr, 0, payload, 1);
+    if (reply.result == kResultUnsupported) {
         type = 0;
-        responseCode = 0x00;
-        return kResultOk;
+        return DeviceReply::Success();
     }
-    if (r == kResultOk && responseCode == 0x00) {
+    if (reply.Ok()) {
         type = payload[0];
     }
-    return r;
+    return reply;
 }
 
-int CDeviceMngr::Register(int userId, int dataIndex, int count, FacePicture& picture, int& width,
-                          int& height, std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::Register(int userId, int dataIndex, int count, FacePicture& picture,
+                                  int& width, int& height) {
     std::uint8_t p[3];
     StoreLe16(p, userId);
     p[2] = static_cast<std::uint8_t>(dataIndex);
     params_.count = count;
-    int capacity = 0;
-    const int r =
-        ReadIntoBuffer(kCmdRegistration, "Registration", p, 3, LookupTimeLimit(kCmdRegistration),
-                       4 + FacePicture::kCapacity, capacity, responseCode);
+    int length = 0;
+    const DeviceReply reply =
+        ReadIntoBuffer(kCmdRegistration, "Registration", p, 3, ExchangeLimit(kCmdRegistration),
+                       4 + FacePicture::kCapacity, length);
     const std::uint8_t* payload = protocol_->ResponseBuffer(0);
-    if (r == kResultUnsupported) {
-        return kResultOk;
+    if (reply.result == kResultUnsupported) {
+        return DeviceReply::Success();
     }
-    if (r != kResultOk || responseCode != 0x00) {
-        return r;
+    if (!reply.Ok()) {
+        return reply;
     }
     picture = FacePicture{};
-    if (capacity >= 4) {
+    if (length >= 4) {
         picture.width = LoadLe16(payload);
         picture.height = LoadLe16(payload + 2);
         // Copy only what the module delivered and what the picture holds.
         const std::size_t stated = static_cast<std::size_t>(picture.width) * picture.height;
         const std::size_t n = std::min({stated, static_cast<std::size_t>(FacePicture::kCapacity),
-                                        static_cast<std::size_t>(capacity - 4)});
+                                        static_cast<std::size_t>(length - 4)});
         std::memcpy(picture.pixels.data(), payload + 4, n);
         picture.bytes = static_cast<int>(n);
     }
     width = picture.width;
     height = picture.height;
-    return r;
+    return reply;
 }
 
-int CDeviceMngr::DeleteData(int userId, int dataIndex, int count, std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::DeleteData(int userId, int dataIndex, int count) {
     std::uint8_t p[3];
     StoreLe16(p, userId);
     p[2] = static_cast<std::uint8_t>(dataIndex);
     params_.count = count;
-    return Simple(kCmdDeleteData, "Delete Data", p, 3, responseCode);
+    return Simple(kCmdDeleteData, "Delete Data", p, 3);
 }
 
-int CDeviceMngr::DeleteUser(int userId, int count, std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::DeleteUser(int userId, int count) {
     std::uint8_t p[2];
     StoreLe16(p, userId);
     params_.count = count;
-    return Simple(kCmdDeleteUser, "Delete User", p, 2, responseCode);
+    return Simple(kCmdDeleteUser, "Delete User", p, 2);
 }
 
-int CDeviceMngr::DeleteAll(int totalFaceData, std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::DeleteAll(int totalFaceData) {
     params_.count = totalFaceData;
-    return Simple(kCmdDeleteAll, "Delete All", nullptr, 0, responseCode);
+    return Simple(kCmdDeleteAll, "Delete All", nullptr, 0);
 }
 
-int CDeviceMngr::GetRegisteredData(int userId, std::uint8_t flags[10], std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::GetRegisteredData(int userId, std::uint8_t flags[10]) {
     std::fill(flags, flags + 10, 0);
     std::uint8_t p[2];
     StoreLe16(p, userId);
-    std::uint8_t payload[2 + 1] = {};
-    const int r = ExchangeFixed(kCmdGetRegisteredData, kCmdGetRegisteredData,
-                                "Get presence registration Data of one person", p, 2, payload, 2,
-                                responseCode);
-    if (r == kResultUnsupported) {
-        return kResultOk;
+    std::uint8_t payload[2] = {};
+    const DeviceReply reply =
+        ExchangeFixed(kCmdGetRegisteredData, kCmdGetRegisteredData,
+                      "Get presence registration Data of one person", p, 2, payload, 2);
+    if (reply.result == kResultUnsupported) {
+        return DeviceReply::Success();
     }
-    if (r == kResultOk && responseCode == 0x00) {
+    if (reply.Ok()) {
         const std::uint16_t bits = LoadLe16(payload);
         for (int j = 0; j < 10; ++j) {
             flags[j] = (bits >> j) & 1;
         }
     }
-    return r;
+    return reply;
 }
 
-int CDeviceMngr::SaveAlbum(std::uint8_t& responseCode) {
-    int capacity = 0;
-    const int r =
-        ReadIntoBuffer(kCmdSaveAlbum, "Save Album", nullptr, 0, LookupTimeLimit(kCmdSaveAlbum),
-                       kAlbumPayloadMax, capacity, responseCode);
+DeviceReply CDeviceMngr::SaveAlbum() {
+    int length = 0;
+    DeviceReply reply = ReadIntoBuffer(kCmdSaveAlbum, "Save Album", nullptr, 0,
+                                       ExchangeLimit(kCmdSaveAlbum), kAlbumPayloadMax, length);
     const std::uint8_t* payload = protocol_->ResponseBuffer(0);
-    if (r == kResultUnsupported) {
-        responseCode = 0x00;
-        return kResultOk;
+    if (reply.result == kResultUnsupported) {
+        return DeviceReply::Success();
     }
-    if (r != kResultOk || responseCode != 0x00 || capacity < 40) {
-        return r;
+    if (!reply.Ok()) {
+        return reply;
     }
-    const std::uint32_t size = LoadLe32(payload);
-    // An album size past the bytes received or the data area would copy
-    // stale or foreign memory: the answer is corrupt, keep the block.
-    if (size > static_cast<std::uint32_t>(capacity - 8) || size > kAlbumDataSize) {
-        return kResultCommError;
+    // An answer that holds no album (empty, or too short for the smallest
+    // one) must not pass for a saved album: the caller would copy the block
+    // of an earlier transfer. An album size past the bytes received or the
+    // data area would copy stale or foreign memory.
+    const std::uint32_t size = length >= kAlbumAnswerMin ? LoadLe32(payload) : 0;
+    if (length < kAlbumAnswerMin || size > static_cast<std::uint32_t>(length - 8) ||
+        size > kAlbumDataSize) {
+        reply.result = kResultCommError;
+        return reply;
     }
     albumSize_ = size;
     albumFlag_ = payload[4];
     std::memcpy(albumData_.data(), payload + 8, size);
-    return r;
+    return reply;
 }
 
-int CDeviceMngr::LoadAlbum(std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::LoadAlbum() {
+    if (cancelled_) {
+        return DeviceReply::Failed(kResultCancelled);
+    }
     if (!connected_) {
-        return kResultNoLink;
+        return DeviceReply::Failed(kResultNoLink);
     }
     if (!IsSupported(kCmdLoadAlbum)) {
-        responseCode = 0x00;
-        return kResultOk;
+        return DeviceReply::Success();
     }
     // The 16-bit length says 4; the module takes the real length (S + 8) from
     // the first four payload bytes.
@@ -471,18 +507,18 @@ int CDeviceMngr::LoadAlbum(std::uint8_t& responseCode) {
     StoreLe32(&frame[8], size);
     frame[12] = albumFlag_;
     std::memcpy(&frame[16], albumData_.data(), size);
-    int capacity = 0;
+    int length = 0;
     return SendAndRead(frame.data(), static_cast<int>(frame.size()), "Load Album",
-                       LookupTimeLimit(kCmdLoadAlbum), nullptr, capacity, responseCode);
+                       ExchangeLimit(kCmdLoadAlbum), nullptr, 0, length);
 }
 
-int CDeviceMngr::WriteAlbumToFlash(std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::WriteAlbumToFlash() {
     params_.count = 100;
-    return Simple(kCmdWriteFlash, "Write Album to Flash", nullptr, 0, responseCode);
+    return Simple(kCmdWriteFlash, "Write Album to Flash", nullptr, 0);
 }
 
-int CDeviceMngr::ReformatAlbum(std::uint8_t& responseCode) {
-    return Simple(kCmdReformatAlbum, "Reformat Album", nullptr, 0, responseCode);
+DeviceReply CDeviceMngr::ReformatAlbum() {
+    return Simple(kCmdReformatAlbum, "Reformat Album", nullptr, 0);
 }
 
 int CDeviceMngr::SetAlbum(std::uint32_t size, std::uint8_t flag, const std::uint8_t* data) {
@@ -507,8 +543,8 @@ void CDeviceMngr::SetDetectionInputs(int minFaceSize, int yawCode, int rollCode,
     params_.registeredUsers = registeredUsers;
 }
 
-int CDeviceMngr::ExecuteCommand(int code, int imageType, std::uint16_t flags, int timeLimitMs,
-                                RawDetectResult& raw, std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::ExecuteCommand(int code, int imageType, std::uint16_t flags,
+                                        int timeLimitMs, RawDetectResult& raw) {
     const bool extended = code == kCmdExecuteEx;
     const std::size_t space =
         ImageBytesForType(imageType) + (extended ? kDetectionSpaceEx : kDetectionSpace);
@@ -516,24 +552,23 @@ int CDeviceMngr::ExecuteCommand(int code, int imageType, std::uint16_t flags, in
                                      static_cast<std::uint8_t>(flags >> 8),
                                      static_cast<std::uint8_t>(imageType)};
     int length = 0;
-    const int r = ReadIntoBuffer(code, extended ? "ExecuteEx" : "Execute", request, 3, timeLimitMs,
-                                 space, length, responseCode);
-    if (r == kResultOk && responseCode == 0x00) {
+    const DeviceReply reply = ReadIntoBuffer(code, extended ? "ExecuteEx" : "Execute", request, 3,
+                                             timeLimitMs, space, length);
+    if (reply.Ok()) {
         DecodeExecute(static_cast<std::size_t>(length), protocol_->ResponseBuffer(0), flags,
                       imageType, extended, raw);
     }
-    return r;
+    return reply;
 }
 
-int CDeviceMngr::RunExecution(const std::uint8_t functionFlags[11], int timeLimitMs, int imageType,
-                              bool stabilisation, bool verifyNotSelected, CImageData& image,
-                              CFrameResult& result, std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::RunExecution(const std::uint8_t functionFlags[11], int timeLimitMs,
+                                      int imageType, bool stabilisation, bool verifyNotSelected,
+                                      CImageData& image, CFrameResult& result) {
     if (imageType == kImageQvga) {
         image.Init(320, 240, kFormatGrey8, true);
     } else if (imageType == kImageSmall) {
         image.Init(160, 120, kFormatGrey8, true);
     }
-    responseCode = 0x00;
     params_.imageType = imageType;
     std::memcpy(params_.functionFlags, functionFlags, 11);
     if (timeLimitMs == 0) {
@@ -553,16 +588,16 @@ int CDeviceMngr::RunExecution(const std::uint8_t functionFlags[11], int timeLimi
         raw_.AttachImage(image);
     }
 
-    int r = ExecuteCommand(kCmdExecute, imageType, flags, timeLimitMs, raw_, responseCode);
-    if (r == kResultUnsupported) {
-        r = ExecuteCommand(kCmdExecuteEx, imageType, flags, timeLimitMs, raw_, responseCode);
+    DeviceReply reply = ExecuteCommand(kCmdExecute, imageType, flags, timeLimitMs, raw_);
+    if (reply.result == kResultUnsupported) {
+        reply = ExecuteCommand(kCmdExecuteEx, imageType, flags, timeLimitMs, raw_);
     }
-    if (r == kResultUnsupported) {
-        return kResultOk;  // the model cannot detect: an empty frame
+    if (reply.result == kResultUnsupported) {
+        return DeviceReply::Success();  // the model cannot detect: an empty frame
     }
-    if (r != kResultOk || responseCode != 0x00) {
+    if (!reply.Ok()) {
         CopyLinkInfo(result);
-        return r;
+        return reply;
     }
 
     int bodyIds[35];
@@ -579,12 +614,12 @@ int CDeviceMngr::RunExecution(const std::uint8_t functionFlags[11], int timeLimi
     SortByTrackingId(result.bodies, bodyIds);
     SortByTrackingId(result.faces, faceIds);
     image.SetImageSize(raw_.imageWidth, raw_.imageHeight);
-    return kResultOk;
+    return reply;
 }
 
-int CDeviceMngr::ExecuteFrame(const std::uint8_t functionFlags[11], int timeLimitMs, int imageType,
-                              bool stabilisation, bool verifyNotSelected, CImageData& image,
-                              CFrameResult& result, std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::ExecuteFrame(const std::uint8_t functionFlags[11], int timeLimitMs,
+                                      int imageType, bool stabilisation, bool verifyNotSelected,
+                                      CImageData& image, CFrameResult& result) {
     // Any change of the choices is saved and makes this frame use the table
     // limit, never an adaptive one measured under the old choices.
     if (!flagsKnown_ || std::memcmp(functionFlags, lastFlags_, 11) != 0) {
@@ -611,15 +646,14 @@ int CDeviceMngr::ExecuteFrame(const std::uint8_t functionFlags[11], int timeLimi
         lastFlags_[kFuncVerify] = 0;
     }
     return RunExecution(lastFlags_, timeLimitMs, imageType, stabilisation, verifyNotSelected, image,
-                        result, responseCode);
+                        result);
 }
 
-int CDeviceMngr::ExecutePreview(CImageData& image, CFrameResult& result,
-                                std::uint8_t& responseCode) {
+DeviceReply CDeviceMngr::ExecutePreview(CImageData& image, CFrameResult& result) {
     const std::uint8_t none[11] = {};
     params_.imageType = kImageSmall;
     return RunExecution(none, LookupTimeLimit(kLimitSmallImage), kImageSmall, false, false, image,
-                        result, responseCode);
+                        result);
 }
 
 // ---- Stabilisation -------------------------------------------------------------------

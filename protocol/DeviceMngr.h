@@ -1,11 +1,13 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "protocol/DeviceReply.h"
 #include "protocol/RawDetectResult.h"
 #include "protocol/ResultRecords.h"
 #include "protocol/Stabiliser.h"
@@ -73,9 +75,17 @@ enum : int {
 // The one object through which the application talks to the module: owns the
 // link and the framing, knows the model's supported commands, looks up every
 // command's time limit and turns unsupported commands into harmless
-// defaults. Every operation returns the result code of the framing layer
-// (0 exchange complete, -1 no link, -3 unsupported, -20 ...) and fills the
-// module's one-byte response code separately. No lock: one thread at a time.
+// defaults. Every command returns a DeviceReply: the result code of the
+// framing layer (0 exchange complete, -1 no link, -3 unsupported, -20 ...,
+// kResultCancelled) with the module's one-byte response code.
+//
+// Threads: one owner thread runs the operations, one at a time (no lock).
+// Cancel() is the exception: any thread may call it to end the exchange in
+// flight.
+//
+// Time limits: every exchange waits at most a finite time. A command whose
+// code has no time-limit entry, or whose limit reads negative, waits
+// kDefaultTimeLimitMs (SetDefaultTimeLimit changes it, for tests).
 class CDeviceMngr {
 public:
     static constexpr int kAlbumDataSize = 816032;
@@ -95,16 +105,41 @@ public:
     // benchmark and fuzzing) and counts as connected; nullptr detaches it.
     void UseTransport(ILinkTransport* transport);
 
+    // ---- Cancelling ----------------------------------------------------
+    // Ends the exchange in flight within a few milliseconds with
+    // kResultCancelled (a wait for the answer wakes at once; a long send,
+    // such as an album at a low baud rate, stops between two chunks) and
+    // makes every following operation fail with kResultCancelled at once,
+    // until ResumeAfterCancel(). Thread-safe: for the window that closes, the
+    // user who cancels a transfer, the watcher that sees the port vanish.
+    void Cancel();
+    // Lets operations run again. Call it on the owner thread once the
+    // cancelled operation has returned. The module may still be busy with
+    // the cancelled command and send the rest of its answer: the next
+    // command's quiet-line wait drops it, and a Resync drains it.
+    void ResumeAfterCancel();
+    bool IsCancelled() const { return cancelled_.load(); }
+
+    // The wait of commands without a time-limit entry (kDefaultTimeLimitMs
+    // unless changed; a test seam so that a silent module costs milliseconds).
+    void SetDefaultTimeLimit(int ms) { defaultLimitMs_ = ms; }
+    int DefaultTimeLimit() const { return defaultLimitMs_; }
+    // The limit an exchange of `code` waits: the table's, or the default when
+    // the table has none or gives a negative value.
+    int ExchangeLimit(int code);
+
     // ---- Connection ----------------------------------------------------
     // Opens at 9600, tells the module the wanted baud (FE 0E 01 00 index, no
-    // answer), closes, reopens at the wanted baud. 0, or -1 when an open fails.
+    // answer), closes, reopens at the wanted baud. 0, -1 when an open fails,
+    // kResultCancelled while cancelled.
     int Connect(const std::string& port, int baud);
     // FE 0E 01 00 00 (back to 9600), close, end stabilisation.
     void Disconnect();
     // After a failed frame: sends 00 00 00 00 and drains 6-byte reads until
     // one times out (limit timeLimitMs; 0 = the image time limit of
-    // imageType at the current baud). -1 without link, else -20; the link's
-    // send and receive info texts go into result.
+    // imageType at the current baud). -1 without link, kResultCancelled when
+    // cancelled, else -20; the link's send and receive info texts go into
+    // result.
     int Resync(int imageType, int timeLimitMs, CFrameResult& result);
 
     // ---- Model description ----------------------------------------------
@@ -113,39 +148,40 @@ public:
     bool IsSupported(int code) const;
 
     // ---- Commands ---------------------------------------------------------
-    int GetVersion(VersionInfo& version, std::uint8_t& responseCode);
-    int SetCameraAngle(int angleCode, std::uint8_t& responseCode);
+    // Each returns the reply; out-values are filled only when it is Ok()
+    // (or by the documented default of an unsupported command).
+    DeviceReply GetVersion(VersionInfo& version);
+    DeviceReply SetCameraAngle(int angleCode);
     // Set Threshold (body, hand, face, recognition), then Set Verify
     // Threshold. An unsupported Set Threshold still sends the verify
     // threshold; an unsupported Set Verify Threshold counts as success.
-    int SetThresholds(int body, int hand, int face, int recognition, int verify,
-                      std::uint8_t& responseCode);
-    int SetSizeRanges(int bodyMin, int bodyMax, int handMin, int handMax, int faceMin, int faceMax,
-                      std::uint8_t& responseCode);
-    int SetFaceAngle(int yawCode, int rollCode, std::uint8_t& responseCode);
-    int SetCameraResolution(int code, std::uint8_t& responseCode);
+    DeviceReply SetThresholds(int body, int hand, int face, int recognition, int verify);
+    DeviceReply SetSizeRanges(int bodyMin, int bodyMax, int handMin, int handMax, int faceMin,
+                              int faceMax);
+    DeviceReply SetFaceAngle(int yawCode, int rollCode);
+    DeviceReply SetCameraResolution(int code);
     // Unsupported (0x0C missing from the list): 640 x 480.
-    int GetFullImageSize(int& width, int& height, std::uint8_t& responseCode);
-    int GetDeviceId(std::int32_t& deviceId, std::uint8_t& responseCode);
-    int SetVerifyUserId(int userId, std::uint8_t& responseCode);
-    int SetAlbumType(int type, std::uint8_t& responseCode);
-    int GetAlbumType(int& type, std::uint8_t& responseCode);
+    DeviceReply GetFullImageSize(int& width, int& height);
+    DeviceReply GetDeviceId(std::int32_t& deviceId);
+    DeviceReply SetVerifyUserId(int userId);
+    DeviceReply SetAlbumType(int type);
+    DeviceReply GetAlbumType(int& type);
     // count: face data of the user(s) concerned, selects the time limit.
-    int Register(int userId, int dataIndex, int count, FacePicture& picture, int& width,
-                 int& height, std::uint8_t& responseCode);
-    int DeleteData(int userId, int dataIndex, int count, std::uint8_t& responseCode);
-    int DeleteUser(int userId, int count, std::uint8_t& responseCode);
-    int DeleteAll(int totalFaceData, std::uint8_t& responseCode);
+    DeviceReply Register(int userId, int dataIndex, int count, FacePicture& picture, int& width,
+                         int& height);
+    DeviceReply DeleteData(int userId, int dataIndex, int count);
+    DeviceReply DeleteUser(int userId, int count);
+    DeviceReply DeleteAll(int totalFaceData);
     // flags[j] = 1 when data index j (0..9) of the user is registered.
-    int GetRegisteredData(int userId, std::uint8_t flags[10], std::uint8_t& responseCode);
-    // Module album -> album transfer block. An answer whose album size does
-    // not fit the payload or the data area leaves the block unchanged and
-    // gives -30 (communication error).
-    int SaveAlbum(std::uint8_t& responseCode);
+    DeviceReply GetRegisteredData(int userId, std::uint8_t flags[10]);
+    // Module album -> album transfer block. An answer that holds no album
+    // (empty, shorter than 40 bytes, or an album size beyond the payload or
+    // the data area) leaves the block unchanged and gives -30.
+    DeviceReply SaveAlbum();
     // Album transfer block -> module.
-    int LoadAlbum(std::uint8_t& responseCode);
-    int WriteAlbumToFlash(std::uint8_t& responseCode);
-    int ReformatAlbum(std::uint8_t& responseCode);
+    DeviceReply LoadAlbum();
+    DeviceReply WriteAlbumToFlash();
+    DeviceReply ReformatAlbum();
 
     // ---- Album transfer block ----------------------------------------------
     std::uint32_t AlbumSize() const { return albumSize_; }
@@ -169,12 +205,12 @@ public:
     // face gets "no user selected". timeLimitMs 0 = image + execution limit.
     // Execute is tried first, ExecuteEx when Execute is unsupported; when
     // neither is, the result is 0 with an empty frame.
-    int ExecuteFrame(const std::uint8_t functionFlags[11], int timeLimitMs, int imageType,
-                     bool stabilisation, bool verifyNotSelected, CImageData& image,
-                     CFrameResult& result, std::uint8_t& responseCode);
+    DeviceReply ExecuteFrame(const std::uint8_t functionFlags[11], int timeLimitMs, int imageType,
+                             bool stabilisation, bool verifyNotSelected, CImageData& image,
+                             CFrameResult& result);
     // Image only (160 x 120, no functions, no stabilisation) with the
     // small-image time limit; touches none of the remembered choices.
-    int ExecutePreview(CImageData& image, CFrameResult& result, std::uint8_t& responseCode);
+    DeviceReply ExecutePreview(CImageData& image, CFrameResult& result);
 
     // The function flags the last frame requested (verify cleared when no
     // user was selected), its image type and stabilisation flag (-1 = none
@@ -195,39 +231,42 @@ public:
     int LookupTimeLimit(int code) { return timeouts_.Lookup(code, params_); }
 
 private:
-    // One command exchange: -1 without link, -3 when checkCode (>= 0) is not
-    // supported, else the frame goes out and the response is read into
-    // `payload` (capacity in/out).
-    int Exchange(int code, int checkCode, const char* name, const std::uint8_t* request,
-                 int requestLength, int timeLimitMs, std::uint8_t* payload, int& capacity,
-                 std::uint8_t& responseCode);
-    // Exchange for an answer of exactly `size` bytes; payload must have room
-    // for size + 1. A shorter, empty or longer answer is a communication
-    // error, never decoded from stale or zero bytes.
-    int ExchangeFixed(int code, int checkCode, const char* name, const std::uint8_t* request,
-                      int requestLength, std::uint8_t* payload, int size,
-                      std::uint8_t& responseCode);
-    // Exchange for commands without response payload.
-    int Simple(int code, const char* name, const std::uint8_t* request, int requestLength,
-               std::uint8_t& responseCode);
-    int SetVerifyThreshold(int threshold, std::uint8_t& responseCode);
-    int RunExecution(const std::uint8_t functionFlags[11], int timeLimitMs, int imageType,
-                     bool stabilisation, bool verifyNotSelected, CImageData& image,
-                     CFrameResult& result, std::uint8_t& responseCode);
-    int ExecuteCommand(int code, int imageType, std::uint16_t flags, int timeLimitMs,
-                       RawDetectResult& raw, std::uint8_t& responseCode);
-    int SendAndRead(const std::uint8_t* frame, int frameLength, const char* name, int timeLimitMs,
-                    std::uint8_t* payload, int& capacity, std::uint8_t& responseCode);
+    // One command exchange: kResultCancelled while cancelled, -1 without
+    // link, -3 when checkCode (>= 0) is not supported, else the frame goes
+    // out and the response is read into `payload` (at most `space` bytes;
+    // `length` receives the announced payload length).
+    DeviceReply Exchange(int code, int checkCode, const char* name, const std::uint8_t* request,
+                         int requestLength, int timeLimitMs, std::uint8_t* payload, int space,
+                         int& length);
+    // Exchange for an answer of exactly `size` bytes (at most 32). A
+    // shorter, empty or longer answer is a communication error, never
+    // decoded from stale or zero bytes.
+    DeviceReply ExchangeFixed(int code, int checkCode, const char* name,
+                              const std::uint8_t* request, int requestLength, std::uint8_t* payload,
+                              int size);
+    // Exchange for commands without response payload; unsupported counts as
+    // success.
+    DeviceReply Simple(int code, const char* name, const std::uint8_t* request, int requestLength);
+    DeviceReply SetVerifyThreshold(int threshold);
+    DeviceReply RunExecution(const std::uint8_t functionFlags[11], int timeLimitMs, int imageType,
+                             bool stabilisation, bool verifyNotSelected, CImageData& image,
+                             CFrameResult& result);
+    DeviceReply ExecuteCommand(int code, int imageType, std::uint16_t flags, int timeLimitMs,
+                               RawDetectResult& raw);
+    DeviceReply SendAndRead(const std::uint8_t* frame, int frameLength, const char* name,
+                            int timeLimitMs, std::uint8_t* payload, int space, int& length);
     // Exchange whose payload (at most `space` bytes) lands in the protocol's
     // response buffer; length receives its size, 0 when empty.
-    int ReadIntoBuffer(int code, const char* name, const std::uint8_t* request, int requestLength,
-                       int timeLimitMs, std::size_t space, int& length, std::uint8_t& responseCode);
+    DeviceReply ReadIntoBuffer(int code, const char* name, const std::uint8_t* request,
+                               int requestLength, int timeLimitMs, std::size_t space, int& length);
     void SendBaudSwitch(int baudIndex);
     void CopyLinkInfo(CFrameResult& result) const;
 
     std::unique_ptr<CDeviceLink> link_;
     std::unique_ptr<CKytoProtocol> protocol_;
     IFrameObserver* observer_ = nullptr;
+    std::atomic<bool> cancelled_{false};
+    int defaultLimitMs_ = kDefaultTimeLimitMs;
     bool connected_ = false;
     bool usingTransport_ = false;
     TimeOutContext timeouts_;

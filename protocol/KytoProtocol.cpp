@@ -41,11 +41,20 @@ int CKytoProtocol::SendFrame(const std::uint8_t* bytes, int length, const std::s
         return kResultNoLink;
     }
     // The line must stay quiet for a while before a command goes out; late
-    // bytes of an earlier exchange are dropped and restart the wait.
+    // bytes of an earlier exchange are dropped and restart the wait. A link
+    // that is gone has nothing to wait for: the write fails quietly and the
+    // reader reports the missing answer.
     Clock::time_point quietSince = Clock::now();
     for (;;) {
         const int waitMs = std::max(1, MillisUntil(quietSince + kQuietPeriod));
-        if (link_->WaitAvailable(1, waitMs) > 0) {
+        const int available = link_->WaitAvailable(1, waitMs);
+        if (available == ILinkTransport::kWaitInterrupted) {
+            return kResultCancelled;
+        }
+        if (available == ILinkTransport::kWaitClosed) {
+            break;
+        }
+        if (available > 0) {
             link_->Clear();
             quietSince = Clock::now();
             continue;
@@ -57,28 +66,30 @@ int CKytoProtocol::SendFrame(const std::uint8_t* bytes, int length, const std::s
     link_->Clear();
     link_->Write(bytes, length);
     Report(1, command, length, bytes);
-    return kResultOk;
+    // An interrupt during the write abandons the rest of the frame.
+    return link_->IsInterrupted() ? kResultCancelled : kResultOk;
 }
 
 int CKytoProtocol::WaitForBytes(int timeLimitMs, int& needed) {
     if (link_ == nullptr) {
         return -1;
     }
-    if (timeLimitMs < 0) {
-        int available = 0;
-        while ((available = link_->WaitAvailable(needed, -1)) < needed) {
-        }
-        needed = available;
-        return 0;
-    }
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeLimitMs);
+    const bool limited = timeLimitMs >= 0;
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(std::max(timeLimitMs, 0));
     for (;;) {
-        const int available = link_->WaitAvailable(needed, MillisUntil(deadline));
+        const int available = link_->WaitAvailable(needed, limited ? MillisUntil(deadline) : -1);
+        if (available == ILinkTransport::kWaitInterrupted) {
+            return kResultCancelled;
+        }
+        if (available == ILinkTransport::kWaitClosed) {
+            return -1;
+        }
         if (available >= needed) {
             needed = available;
             return 0;
         }
-        if (Clock::now() >= deadline) {
+        if (limited && Clock::now() >= deadline) {
             return -1;
         }
     }
@@ -86,9 +97,10 @@ int CKytoProtocol::WaitForBytes(int timeLimitMs, int& needed) {
 
 int CKytoProtocol::ReadBytes(int timeLimitMs, int& count, std::uint8_t* buffer) {
     int needed = count;
-    if (WaitForBytes(timeLimitMs, needed) != 0) {
+    const int r = WaitForBytes(timeLimitMs, needed);
+    if (r != 0) {
         count = 0;
-        return -1;
+        return r;
     }
     count = link_->Read(buffer, count);
     return 0;
@@ -96,12 +108,30 @@ int CKytoProtocol::ReadBytes(int timeLimitMs, int& count, std::uint8_t* buffer) 
 
 int CKytoProtocol::ReadResponse(const std::string& command, int timeLimitMs, int& capacity,
                                 std::uint8_t& responseCode, std::uint8_t* payload) {
+    int length = 0;
+    const int space = payload != nullptr ? std::max(capacity, 0) : 0;
+    const int r = ReadResponseInto(command, timeLimitMs, payload, space, length, responseCode);
+    // An empty payload leaves the capacity as it was.
+    if (r == kResultOk && length > 0) {
+        capacity = length;
+    }
+    return r;
+}
+
+int CKytoProtocol::ReadResponseInto(const std::string& command, int timeLimitMs,
+                                    std::uint8_t* payload, int space, int& length,
+                                    std::uint8_t& responseCode) {
+    length = 0;
     if (link_ == nullptr) {
         return kResultNoLink;
     }
     std::uint8_t header[kHeaderSize];
     int count = kHeaderSize;
-    if (ReadBytes(timeLimitMs, count, header) != 0) {
+    const int got = ReadBytes(timeLimitMs, count, header);
+    if (got == kResultCancelled) {
+        return kResultCancelled;
+    }
+    if (got != 0) {
         return kResultTimeout;
     }
     if (count < kHeaderSize) {
@@ -116,33 +146,35 @@ int CKytoProtocol::ReadResponse(const std::string& command, int timeLimitMs, int
     // 0xFFFFFFFF: answering at once beats waiting out the time limit, and
     // nothing is allocated for it. The response code is left alone, as for
     // the marker.
-    const std::uint32_t length = LoadLe32(header + 2);
-    if (length == 0xFFFFFFFFu || length > kMaxPayload) {
+    const std::uint32_t announced = LoadLe32(header + 2);
+    if (announced == 0xFFFFFFFFu || announced > kMaxPayload) {
         Report(-1, command, kHeaderSize, header);
         return kResultBadLength;
     }
     responseCode = header[1];
-    if (length == 0) {
+    length = static_cast<int>(announced);
+    if (announced == 0) {
         Report(-1, command, kHeaderSize, header);
         return kResultOk;
     }
-    return ReadPayload(timeLimitMs, length, capacity, payload, command, header);
+    return ReadPayload(timeLimitMs, announced, payload != nullptr ? std::max(space, 0) : 0, payload,
+                       command, header);
 }
 
 // The payload waits in the link's buffer until all of it has arrived; then at
-// most the caller's capacity is copied out and the rest of the frame is
+// most the caller's space is copied out and the rest of the frame is
 // consumed, so the caller's buffer is never overrun.
-int CKytoProtocol::ReadPayload(int timeLimitMs, std::uint32_t length, int& capacity,
+int CKytoProtocol::ReadPayload(int timeLimitMs, std::uint32_t length, int space,
                                std::uint8_t* payload, const std::string& command,
                                const std::uint8_t* header) {
     const int total = static_cast<int>(length);
     int needed = total;
-    if (WaitForBytes(timeLimitMs, needed) != 0) {
+    const int waited = WaitForBytes(timeLimitMs, needed);
+    if (waited != 0) {
         Report(-1, command, kHeaderSize, header);
-        return kResultTimeout;
+        return waited == kResultCancelled ? kResultCancelled : kResultTimeout;
     }
-    const int room = payload != nullptr ? std::max(capacity, 0) : 0;
-    const int copied = std::min(total, room);
+    const int copied = std::min(total, space);
     if (observer_ != nullptr) {
         std::vector<std::uint8_t> frame(static_cast<std::size_t>(kHeaderSize + total));
         std::memcpy(frame.data(), header, kHeaderSize);
@@ -164,11 +196,7 @@ int CKytoProtocol::ReadPayload(int timeLimitMs, std::uint32_t length, int& capac
             left -= got;
         }
     }
-    if (total > room) {
-        return kResultOverflow;
-    }
-    capacity = total;
-    return kResultOk;
+    return total > space ? kResultOverflow : kResultOk;
 }
 
 std::uint8_t* CKytoProtocol::ResponseBuffer(std::size_t minCapacity) {

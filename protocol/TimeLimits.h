@@ -66,8 +66,15 @@ private:
     int smallResult_ = -1;
 };
 
+// The limit of an exchange whose command has no entry in the code table
+// (Set Camera Resolution 0x0B, Get Camera Resolution 0x0C, Get Full Image
+// Size 0x0D, GetDeviceID 0xFF) or whose file value is negative: the device
+// manager never waits without limit, so that a silent module cannot hang the
+// program. An answer that arrives within it is still taken.
+inline constexpr int kDefaultTimeLimitMs = 30000;
+
 // Limit in ms for command code `code`, or -1 when the code has no entry
-// (no limit).
+// (no limit; the device manager then waits kDefaultTimeLimitMs).
 int LookupTimeLimit(TimeOutContext& context, int code, const ExecutionParameters& params);
 
 // Key text of a baud rate in the image and album files ("" for rates the

@@ -3,10 +3,14 @@
 //    results) that is already in the receive buffer, over the serial link
 //    (pseudo-terminal) and over the in-memory transport;
 //  - how soon a byte the module sends is seen by a waiter;
+//  - how soon an interrupt (CDeviceMngr::Cancel) releases a waiter blocked
+//    without limit and a writer whose send has stalled (target < 10 ms);
 //  - the CPU an idle connected serial link uses over 5 seconds.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <thread>
 
@@ -101,6 +105,62 @@ void BM_ArrivalLatency(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ArrivalLatency)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+using Clock = std::chrono::steady_clock;
+
+// From Interrupt() to the blocked thread running again; `block` is what the
+// thread does (it must block until the link is interrupted).
+template <typename Block>
+void MeasureInterrupt(benchmark::State& state, CDeviceLink& link, Block block) {
+    for (auto _ : state) {
+        std::atomic<bool> started{false};
+        Clock::time_point woke;
+        std::thread blocked([&] {
+            started = true;
+            block();
+            woke = Clock::now();
+        });
+        while (!started) {
+            std::this_thread::yield();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));  // well into the wait
+        const Clock::time_point at = Clock::now();
+        link.Interrupt();
+        blocked.join();
+        state.SetIterationTime(std::chrono::duration<double>(woke - at).count());
+        link.ResumeAfterInterrupt();
+    }
+}
+
+void BM_InterruptWakesAWaiter(benchmark::State& state) {
+    PtyModule module;
+    CDeviceLink link;
+    if (!link.OpenLink(module.Path(), 921600)) {
+        state.SkipWithError("cannot open the pseudo-terminal");
+        return;
+    }
+    MeasureInterrupt(state, link, [&] { link.WaitAvailable(1, -1); });
+}
+BENCHMARK(BM_InterruptWakesAWaiter)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(200);
+
+void BM_InterruptEndsAStalledSend(benchmark::State& state) {
+    PtyModule module;
+    module.Stop();  // nobody reads: every send stalls once the terminal is full
+    CDeviceLink link;
+    if (!link.OpenLink(module.Path(), 921600)) {
+        state.SkipWithError("cannot open the pseudo-terminal");
+        return;
+    }
+    const std::vector<std::uint8_t> big(1 << 20, 0x5A);
+    MeasureInterrupt(state, link, [&] { link.Write(big.data(), static_cast<int>(big.size())); });
+}
+BENCHMARK(BM_InterruptEndsAStalledSend)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(100);
 
 double CpuSeconds() {
     rusage usage{};

@@ -139,7 +139,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     InFolder here(h.folder);
     CDeviceMngr& m = *h.mngr;
-    std::uint8_t rc = 0;
     int w = 0, hgt = 0, type = 0;
     VersionInfo version;
     FacePicture picture;
@@ -151,64 +150,64 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     switch (op) {
         case 0:
-            m.GetVersion(version, rc);
+            (void)m.GetVersion(version);
             break;
         case 1:
-            m.SetCameraAngle(a, rc);
+            (void)m.SetCameraAngle(a);
             break;
         case 2:
-            m.SetThresholds(a, b, a, b, a, rc);
+            (void)m.SetThresholds(a, b, a, b, a);
             break;
         case 3:
-            m.SetSizeRanges(a, b, a, b, a, b, rc);
+            (void)m.SetSizeRanges(a, b, a, b, a, b);
             break;
         case 4:
-            m.SetFaceAngle(a, b, rc);
+            (void)m.SetFaceAngle(a, b);
             break;
         case 5:
-            m.SetVerifyUserId(a, rc);
+            (void)m.SetVerifyUserId(a);
             break;
         case 6:
-            m.SetAlbumType(a, rc);
+            (void)m.SetAlbumType(a);
             break;
         case 7:
-            m.GetAlbumType(type, rc);
+            (void)m.GetAlbumType(type);
             break;
         case 8:
-            m.Register(a, b, a, picture, w, hgt, rc);
+            (void)m.Register(a, b, a, picture, w, hgt);
             break;
         case 9:
-            m.DeleteData(a, b, a, rc);
+            (void)m.DeleteData(a, b, a);
             break;
         case 10:
-            m.DeleteUser(a, b, rc);
+            (void)m.DeleteUser(a, b);
             break;
         case 11:
-            m.DeleteAll(a, rc);
+            (void)m.DeleteAll(a);
             break;
         case 12:
-            m.GetRegisteredData(a, registered, rc);
+            (void)m.GetRegisteredData(a, registered);
             break;
         case 13:
-            m.SaveAlbum(rc);
+            (void)m.SaveAlbum();
             break;
         case 14:
-            m.LoadAlbum(rc);
+            (void)m.LoadAlbum();
             break;
         case 15:
-            m.WriteAlbumToFlash(rc);
+            (void)m.WriteAlbumToFlash();
             break;
         case 16:
-            m.ReformatAlbum(rc);
+            (void)m.ReformatAlbum();
             break;
         case 17:
-            m.ExecuteFrame(flags, 0, a % 3, (b & 0x80) != 0, (b & 0x40) != 0, h.image, frame, rc);
+            (void)m.ExecuteFrame(flags, 0, a % 3, (b & 0x80) != 0, (b & 0x40) != 0, h.image, frame);
             break;
         case 18:
-            m.ExecutePreview(h.image, frame, rc);
+            (void)m.ExecutePreview(h.image, frame);
             break;
         default:
-            m.Resync(a % 3, 1, frame);
+            (void)m.Resync(a % 3, 1, frame);
             break;
     }
     if (picture.bytes > FacePicture::kCapacity || m.AlbumSize() > CDeviceMngr::kAlbumDataSize) {

@@ -77,9 +77,7 @@ int Recognise(CDeviceMngr& device) {
     for (int frame = 0; frame < 60; ++frame) {
         CImageData image;
         CFrameResult result;
-        std::uint8_t status = 0xFF;
-        if (device.ExecuteFrame(flags, 0, 0, false, false, image, result, status) != 0 ||
-            status != 0) {
+        if (!device.ExecuteFrame(flags, 0, 0, false, false, image, result).Ok()) {
             continue;
         }
         for (const FaceResult& face : result.faces) {
@@ -198,9 +196,7 @@ TEST_F(AlbumEmulator, CheckNoticesAnotherHostsChange) {
     ASSERT_EQ(sync.CheckAlbum(status), 0);
 
     // Another host deletes the user on the module, behind the store's back.
-    std::uint8_t other = 0;
-    ASSERT_EQ(module.Device().DeleteUser(3, 2, other), 0);
-    ASSERT_EQ(other, 0);
+    ASSERT_TRUE(module.Device().DeleteUser(3, 2).Ok());
     EXPECT_EQ(sync.CheckAlbum(status), 1);
     EXPECT_EQ(status, 0);
 

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <functional>
 #include <numeric>
 
 #include "link/DeviceLink.h"
@@ -170,7 +171,7 @@ TEST(SerialLink, VanishedPortIdlesUntilClosedAndAnotherOpenWorks) {
     const Bytes command = {0xFE, 0x00, 0x00, 0x00};
     EXPECT_EQ(link.Write(command.data(), 4), 4);
     EXPECT_NE(link.SendInfo().find("dwTotal = 0,"), std::string::npos) << link.SendInfo();
-    EXPECT_EQ(link.WaitAvailable(1, 100), 0);
+    EXPECT_EQ(link.WaitAvailable(1, 100), ILinkTransport::kWaitClosed);
 
     PtyModule replugged;
     ASSERT_TRUE(link.OpenLink(replugged.Path(), 921600));
@@ -178,6 +179,80 @@ TEST(SerialLink, VanishedPortIdlesUntilClosedAndAnotherOpenWorks) {
     link.Write(command.data(), 4);
     ASSERT_EQ(replugged.WaitReceived(4, 5s), 4u);
     replugged.Send({0xFE, 0, 0, 0, 0, 0});
+    EXPECT_EQ(link.WaitAvailable(6, 5000), 6);
+}
+
+// A wait, even one without a limit, ends as soon as the link can no longer
+// deliver: interrupted, closed, or its device gone. (Each wait here has a
+// long limit only so that a missing wake-up fails instead of hanging.)
+TEST(SerialLink, EveryWaiterWakesOnInterruptCloseAndVanishedPort) {
+    constexpr int kLong = 20000;
+    struct Case {
+        const char* what;
+        int expected;
+        std::function<void(CDeviceLink&, PtyModule&)> end;
+    } cases[] = {
+        {"interrupt", ILinkTransport::kWaitInterrupted,
+         [](CDeviceLink& link, PtyModule&) { link.Interrupt(); }},
+        {"close", ILinkTransport::kWaitClosed,
+         [](CDeviceLink& link, PtyModule&) { link.CloseLink(); }},
+        {"vanished port", ILinkTransport::kWaitClosed,
+         [](CDeviceLink&, PtyModule& module) {
+             module.CloseSlave();
+             module.CloseMaster();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PtyModule module;
+        CDeviceLink link;
+        ASSERT_TRUE(link.OpenLink(module.Path(), 921600));
+        std::vector<std::thread> waiters;
+        std::atomic<int> woken{0};
+        for (int limit : {-1, kLong}) {
+            waiters.emplace_back([&, limit] {
+                EXPECT_EQ(link.WaitAvailable(1, limit == -1 ? kLong : limit), c.expected);
+                ++woken;
+            });
+        }
+        std::this_thread::sleep_for(50ms);  // let both block
+        c.end(link, module);
+        for (std::thread& t : waiters) {
+            t.join();
+        }
+        EXPECT_EQ(woken.load(), 2);
+        // Later waits do not block either.
+        EXPECT_EQ(link.WaitAvailable(1, kLong), c.expected);
+        link.ResumeAfterInterrupt();
+        link.CloseLink();
+    }
+}
+
+// An interrupt abandons a send that cannot go out (nobody reads) and keeps
+// the link from sending until it is resumed; the link then works as before.
+TEST(SerialLink, InterruptReleasesAStalledWriterUntilResumed) {
+    PtyModule module;
+    module.Stop();
+    CDeviceLink link;
+    ASSERT_TRUE(link.OpenLink(module.Path(), 921600));
+    const Bytes big = Pattern(1 << 20);
+    std::thread writer([&] { link.Write(big.data(), static_cast<int>(big.size())); });
+    std::this_thread::sleep_for(200ms);
+    link.Interrupt();
+    writer.join();
+    EXPECT_TRUE(link.IsInterrupted());
+
+    PtyModule fresh;
+    ASSERT_TRUE(link.OpenLink(fresh.Path(), 921600));
+    EXPECT_EQ(link.WaitAvailable(1, 0), ILinkTransport::kWaitInterrupted)
+        << "the link stays interrupted across a reopen";
+    const Bytes command = {0xFE, 0x00, 0x00, 0x00};
+    EXPECT_EQ(link.Write(command.data(), 4), 4);
+    EXPECT_EQ(fresh.WaitReceived(1, 200ms), 0u) << "nothing is sent while interrupted";
+    link.ResumeAfterInterrupt();
+    link.Write(command.data(), 4);
+    ASSERT_EQ(fresh.WaitReceived(4, 5s), 4u);
+    fresh.Send({0xFE, 0, 0, 0, 0, 0});
     EXPECT_EQ(link.WaitAvailable(6, 5000), 6);
 }
 

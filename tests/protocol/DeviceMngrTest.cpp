@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "../support/TempDir.h"
@@ -12,6 +13,7 @@
 #include "link/DeviceLink.h"
 #include "protocol/DeviceMngr.h"
 #include "protocol/ResultCodes.h"
+#include "settings/IniFile.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -74,9 +76,10 @@ protected:
             flags[i] = 1;
         }
         frame = CFrameResult{};
-        rc = 0xAA;
-        return mngr->ExecuteFrame(flags, limit, imageType, stabilise, verifyNotSelected, image,
-                                  frame, rc);
+        const DeviceReply reply =
+            mngr->ExecuteFrame(flags, limit, imageType, stabilise, verifyNotSelected, image, frame);
+        rc = reply.status;
+        return reply.result;
     }
 
     TempDir dir;
@@ -227,7 +230,7 @@ TEST_F(DeviceMemory, RegistrationPictureNeverOverruns) {
         FacePicture picture;
         picture.pixels.fill(0xEE);
         int w = 0, h = 0;
-        ASSERT_EQ(mngr->Register(3, 1, 1, picture, w, h, rc), kResultOk);
+        ASSERT_TRUE(mngr->Register(3, 1, 1, picture, w, h).Ok());
         EXPECT_EQ(w, c.width);
         EXPECT_EQ(h, c.height);
         EXPECT_EQ(picture.bytes, c.bytes);
@@ -249,10 +252,9 @@ TEST_F(DeviceMemory, SaveAlbumRejectsSizesBeyondWhatArrived) {
         std::uint32_t kept;
     } cases[] = {
         {1000, 100, kResultCommError, 3},  // says 1000, brings 92
-        {33, 40, kResultCommError, 3},
-        {0xFFFFFFFFu, 64, kResultCommError, 3},
-        {20, 39, kResultOk, 3},  // under 40 bytes: ignored
-        {0, 0, kResultOk, 3},    // empty payload: ignored
+        {33, 40, kResultCommError, 3},    {0xFFFFFFFFu, 64, kResultCommError, 3},
+        {20, 39, kResultCommError, 3},  // under 40 bytes: no album
+        {0, 0, kResultCommError, 3},    // empty payload: no album
         {32, 40, kResultOk, 32},
     };
     for (const Case& c : cases) {
@@ -265,7 +267,7 @@ TEST_F(DeviceMemory, SaveAlbumRejectsSizesBeyondWhatArrived) {
             p[4] = 0x02;
         }
         module.Answer(Response(0, p));
-        EXPECT_EQ(mngr->SaveAlbum(rc), c.result);
+        EXPECT_EQ(mngr->SaveAlbum().result, c.result);
         EXPECT_EQ(mngr->AlbumSize(), c.kept);
     }
     EXPECT_EQ(mngr->AlbumFlag(), 0x02);
@@ -280,7 +282,7 @@ TEST_F(DeviceMemory, LoadAlbumFrame) {
     ASSERT_EQ(mngr->SetAlbum(100000, 0x05, album.data()), 0);
     EXPECT_EQ(mngr->SetAlbum(CDeviceMngr::kAlbumDataSize + 1, 0, album.data()), -1);
     module.Answer(Response(0));
-    ASSERT_EQ(mngr->LoadAlbum(rc), kResultOk);
+    ASSERT_TRUE(mngr->LoadAlbum().Ok());
     const Bytes f = module.Frames().at(0);
     ASSERT_EQ(f.size(), 100016u);
     EXPECT_EQ(Bytes(f.begin(), f.begin() + 16),
@@ -304,14 +306,92 @@ TEST_F(DeviceMemory, FixedSizeAnswersOfTheWrongLengthAreCommunicationErrors) {
         SCOPED_TRACE(c.payload);
         module.Answer(Response(0, Bytes(c.payload, 0x01)));
         std::int32_t id = -5;
-        EXPECT_EQ(mngr->GetDeviceId(id, rc), c.result);
+        EXPECT_EQ(mngr->GetDeviceId(id).result, c.result);
         EXPECT_EQ(id, c.result == kResultOk ? 0x01010101 : -5);
     }
     module.Answer(Response(0, Bytes(10, 0x01)));
     VersionInfo version;
-    EXPECT_EQ(mngr->GetVersion(version, rc), kResultCommError);
+    EXPECT_EQ(mngr->GetVersion(version).result, kResultCommError);
     module.Answer(Response(0, Bytes{}));
     int type = -5;
-    EXPECT_EQ(mngr->GetAlbumType(type, rc), kResultCommError);
+    EXPECT_EQ(mngr->GetAlbumType(type).result, kResultCommError);
     EXPECT_EQ(type, -5);
+}
+
+// Cancel ends the exchange in flight at once with its own result and refuses
+// everything else, without talking to the module, until resumed.
+TEST_F(DeviceMemory, CancelEndsTheExchangeAndRefusesUntilResumed) {
+    mngr->SetSupportedCommands({0x03, 0xFF});
+    mngr->SetDefaultTimeLimit(20000);  // a silent module would keep it for 20 s
+    DeviceReply waiting;
+    std::thread caller([&] {
+        std::int32_t id = 0;
+        waiting = mngr->GetDeviceId(id);
+    });
+    ASSERT_TRUE(module.WaitFrames(1, std::chrono::seconds(5)));
+    mngr->Cancel();
+    caller.join();
+    EXPECT_EQ(waiting.result, kResultCancelled);
+    EXPECT_TRUE(IsCancelled(waiting.result));
+    EXPECT_FALSE(IsCommunicationError(waiting.result) || IsNotResponding(waiting.result));
+
+    module.Answer(Response(0, Bytes(19, 'v')));
+    VersionInfo version;
+    EXPECT_EQ(mngr->GetVersion(version).result, kResultCancelled);
+    EXPECT_EQ(Execute({2}), kResultCancelled);
+    EXPECT_EQ(mngr->Resync(0, 100, frame), kResultCancelled);
+    EXPECT_EQ(mngr->LoadAlbum().result, kResultCancelled);
+    EXPECT_EQ(mngr->Connect("/dev/kyto-no-such-port", 9600), kResultCancelled);
+    EXPECT_EQ(module.Frames().size(), 1u) << "nothing more was sent";
+
+    mngr->ResumeAfterCancel();
+    EXPECT_FALSE(mngr->IsCancelled());
+    EXPECT_TRUE(mngr->GetVersion(version).Ok());
+    EXPECT_EQ(version.model, std::string(12, 'v'));
+}
+
+// Commands without a time-limit entry, and limits that read negative, wait
+// the documented default instead of for ever; an answer within it is taken.
+TEST_F(DeviceMemory, EveryExchangeHasAFiniteLimit) {
+    mngr->SetSupportedCommands({0x0B, 0x0C, 0xFF});
+    EXPECT_EQ(mngr->DefaultTimeLimit(), kDefaultTimeLimitMs);
+    EXPECT_LE(kDefaultTimeLimitMs, 30000);
+    mngr->SetDefaultTimeLimit(50);
+    for (int code : {0x0B, 0x0C, 0x0D, 0xFF}) {
+        EXPECT_EQ(mngr->ExchangeLimit(code), 50) << code;
+    }
+    int w = 0, h = 0;
+    std::int32_t id = 0;
+    EXPECT_EQ(mngr->SetCameraResolution(1).result, kResultTimeout);
+    EXPECT_EQ(mngr->GetFullImageSize(w, h).result, kResultTimeout);
+    EXPECT_EQ(mngr->GetDeviceId(id).result, kResultTimeout);
+
+    mngr->SetDefaultTimeLimit(5000);
+    module.Answer(Response(0, {0x2A, 0, 0, 0}), 100);  // slow, but within the limit
+    ASSERT_TRUE(mngr->GetDeviceId(id).Ok());
+    EXPECT_EQ(id, 42);
+
+    // A negative value in the file (here Get Version, read at construction).
+    ASSERT_EQ(WriteIniInt("Command", "GetVersion", "./CmdTimeout.ini", -5), 0);
+    CDeviceMngr fresh;
+    fresh.UseTransport(module.Transport());
+    fresh.SetDefaultTimeLimit(50);
+    EXPECT_EQ(fresh.LookupTimeLimit(0x00), -5000);
+    EXPECT_EQ(fresh.ExchangeLimit(0x00), 50);
+    VersionInfo version;
+    EXPECT_EQ(fresh.GetVersion(version).result, kResultTimeout);
+}
+
+// The space offered for an answer is exactly what the command can use: one
+// byte more is an overflow, never an empty success.
+TEST_F(DeviceMemory, AnswerOneByteLongerThanItsSpaceOverflows) {
+    module.Answer(Response(0, Bytes(4 + FacePicture::kCapacity + 1, 0x01)));
+    FacePicture picture;
+    int w = 0, h = 0;
+    EXPECT_EQ(mngr->Register(3, 1, 1, picture, w, h).result, kResultOverflow);
+
+    module.Answer(Response(0, Bytes(1968 + 1, 0x00)));
+    EXPECT_EQ(Execute({0}), kResultOverflow);
+    module.Answer(Response(0, Bytes(1968, 0x00)));
+    EXPECT_EQ(Execute({0}), kResultOk) << "exactly the space is fine";
 }

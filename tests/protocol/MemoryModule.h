@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -37,6 +38,10 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         return frames_;
     }
+    bool WaitFrames(std::size_t count, std::chrono::milliseconds limit) {
+        std::unique_lock<std::mutex> guard(lock_);
+        return written_.wait_for(guard, limit, [&] { return frames_.size() >= count; });
+    }
     void Forget() {
         std::lock_guard<std::mutex> guard(lock_);
         frames_.clear();
@@ -53,6 +58,7 @@ private:
         {
             std::lock_guard<std::mutex> guard(lock_);
             frames_.emplace_back(data, data + length);
+            written_.notify_all();
             if ((length >= 2 && data[0] == 0xFE && data[1] == 0x0E) || answers_.empty()) {
                 return;
             }
@@ -71,6 +77,7 @@ private:
 
     CMemoryTransport transport_;
     std::mutex lock_;
+    std::condition_variable written_;
     std::deque<Queued> answers_;
     std::vector<Bytes> frames_;
     std::vector<std::thread> late_;
