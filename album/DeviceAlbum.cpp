@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "album/AlbumTransfer.h"
 #include "album/PictureFile.h"
 #include "base/ImageData.h"
 #include "protocol/DeviceMngr.h"
@@ -24,21 +25,25 @@ int CDeviceAlbum::GetVersion(std::uint8_t& status) {
 }
 
 int CDeviceAlbum::SaveAlbum(AlbumImage& image, std::uint8_t& status) {
-    const int result = Split(device_.SaveAlbum(), status);
-    if (result == 0 && status == 0) {
-        image.attribute = device_.AlbumFlag();
-        image.reserved[0] = image.reserved[1] = image.reserved[2] = 0;
-        image.data.assign(device_.AlbumData(), device_.AlbumData() + device_.AlbumSize());
+    // A model without Save Album has an empty album to give.
+    if (!device_.IsSupported(kCmdSaveAlbum)) {
+        image = AlbumImage{};
+        return Split(DeviceReply::Success(), status);
     }
-    return result;
+    std::vector<std::uint8_t> payload;
+    const int result = Split(device_.SaveAlbum(payload), status);
+    if (result != 0 || status != 0) {
+        return result;
+    }
+    return DecodeAlbumTransfer(payload.data(), payload.size(), image);
 }
 
 int CDeviceAlbum::LoadAlbum(const AlbumImage& image, std::uint8_t& status) {
-    if (device_.SetAlbum(static_cast<std::uint32_t>(image.data.size()), image.attribute,
-                         image.data.data()) != 0) {
+    std::vector<std::uint8_t> payload;
+    if (!EncodeAlbumTransfer(image, payload)) {
         return kResultOverflow;
     }
-    return Split(device_.LoadAlbum(), status);
+    return Split(device_.LoadAlbum(payload.data(), payload.size()), status);
 }
 
 int CDeviceAlbum::WriteAlbumToFlash(std::uint8_t& status) {

@@ -23,35 +23,13 @@ namespace {
 constexpr std::size_t kDetectionSpace = 1968;
 constexpr std::size_t kDetectionSpaceEx = 4 + 35 * 8 * 2 + 35 * 42 + 4;
 
-constexpr int kResyncFallbackMs = 1000;
-// The smallest Save Album answer that holds an album: album size, flag byte,
-// three zero bytes and at least 32 album bytes.
-constexpr int kAlbumAnswerMin = 40;
-constexpr int kBaudSwitchSettleMs = 50;
+static_assert(kRegistrationAnswerMax == 4 + FacePicture::kCapacity);
 
 }  // namespace
 
-int BaudIndex(int baud) {
-    switch (baud) {
-        case 38400:
-            return 1;
-        case 115200:
-            return 2;
-        case 230400:
-            return 3;
-        case 460800:
-            return 4;
-        case 921600:
-            return 5;
-        default:
-            return 0;
-    }
-}
-
 CDeviceMngr::CDeviceMngr()
     : link_(std::make_unique<CDeviceLink>()),
-      protocol_(std::make_unique<CKytoProtocol>(link_.get())),
-      albumData_(kAlbumDataSize, 0) {}
+      protocol_(std::make_unique<CKytoProtocol>(link_.get())) {}
 
 CDeviceMngr::~CDeviceMngr() {
     Disconnect();
@@ -68,105 +46,11 @@ void CDeviceMngr::UseTransport(ILinkTransport* transport) {
     connected_ = usingTransport_;
 }
 
-// ---- Cancelling and limits -------------------------------------------------
-
-void CDeviceMngr::Cancel() {
-    cancelled_ = true;
-    link_->Interrupt();
-}
-
-void CDeviceMngr::ResumeAfterCancel() {
-    cancelled_ = false;
-    link_->ResumeAfterInterrupt();
-}
+// ---- Time limits -----------------------------------------------------------------
 
 int CDeviceMngr::ExchangeLimit(int code) {
     const int limit = LookupTimeLimit(code);
     return limit < 0 ? defaultLimitMs_ : limit;
-}
-
-// ---- Connection -----------------------------------------------------------
-
-void CDeviceMngr::SendBaudSwitch(int baudIndex) {
-    const std::uint8_t frame[5] = {0xFE, kCmdSetBaudRate, 0x01, 0x00,
-                                   static_cast<std::uint8_t>(baudIndex)};
-    // The baud switch is not shown to the frame observer; no answer is read.
-    protocol_->SetObserver(nullptr);
-    (void)protocol_->SendFrame(frame, 5, "");
-    protocol_->SetObserver(observer_);
-}
-
-int CDeviceMngr::Connect(const std::string& port, int baud) {
-    if (cancelled_) {
-        return kResultCancelled;
-    }
-    if (connected_ && !usingTransport_) {
-        link_->CloseLink();
-    }
-    connected_ = false;
-    if (!link_->OpenLink(port, 9600)) {
-        return kResultNoLink;
-    }
-    SendBaudSwitch(BaudIndex(baud));
-    // Give the module a moment to take the frame and change its rate before
-    // the port is closed and set to the new one.
-    std::this_thread::sleep_for(std::chrono::milliseconds(kBaudSwitchSettleMs));
-    link_->CloseLink();
-    if (cancelled_) {
-        return kResultCancelled;
-    }
-    if (!link_->OpenLink(port, baud)) {
-        return kResultNoLink;
-    }
-    connected_ = true;
-    usingTransport_ = false;
-    params_.baud = baud;
-    return kResultOk;
-}
-
-void CDeviceMngr::Disconnect() {
-    // An orderly end: the module must get back to 9600 baud even after a
-    // cancelled exchange, or the next connection could not reach it.
-    ResumeAfterCancel();
-    if (connected_) {
-        SendBaudSwitch(0);
-        if (!usingTransport_) {
-            link_->CloseLink();
-        }
-        connected_ = false;
-    }
-    EndStabilisation();
-}
-
-void CDeviceMngr::CopyLinkInfo(CFrameResult& result) const {
-    result.sendInfo = link_->SendInfo();
-    result.recvInfo = link_->RecvInfo();
-}
-
-int CDeviceMngr::Resync(int imageType, int timeLimitMs, CFrameResult& result) {
-    if (cancelled_) {
-        return kResultCancelled;
-    }
-    if (!connected_) {
-        return kResultNoLink;
-    }
-    if (timeLimitMs == 0) {
-        params_.imageType = imageType;
-        timeLimitMs = LookupTimeLimit(kLimitImage);
-    }
-    // Draining "until a read times out" never ends without a limit.
-    if (timeLimitMs < 0) {
-        timeLimitMs = kResyncFallbackMs;
-    }
-    const std::uint8_t zeros[4] = {0, 0, 0, 0};
-    int r = protocol_->SendFrame(zeros, 4, "Resync");
-    std::uint8_t scratch[6];
-    while (r == kResultOk) {
-        int count = 6;
-        r = protocol_->ReadBytes(timeLimitMs, count, scratch);
-    }
-    CopyLinkInfo(result);
-    return r == kResultCancelled ? kResultCancelled : kResultTimeout;
 }
 
 // ---- Model description ------------------------------------------------------
@@ -199,21 +83,20 @@ DeviceReply CDeviceMngr::SendAndRead(const std::uint8_t* frame, int frameLength,
     return reply;
 }
 
-DeviceReply CDeviceMngr::ReadIntoBuffer(int code, const char* name, const std::uint8_t* request,
-                                        int requestLength, int timeLimitMs, std::size_t space,
-                                        int& length) {
+DeviceReply CDeviceMngr::ReadIntoBuffer(int code, const std::uint8_t* request, int requestLength,
+                                        int timeLimitMs, std::size_t space, int& length) {
     std::uint8_t* buffer = protocol_->ResponseBuffer(space);
-    const DeviceReply reply = Exchange(code, code, name, request, requestLength, timeLimitMs,
-                                       buffer, static_cast<int>(space), length);
+    const DeviceReply reply = Exchange(code, request, requestLength, timeLimitMs, buffer,
+                                       static_cast<int>(space), length);
     if (reply.result != kResultOk) {
         length = 0;
     }
     return reply;
 }
 
-DeviceReply CDeviceMngr::Exchange(int code, int checkCode, const char* name,
-                                  const std::uint8_t* request, int requestLength, int timeLimitMs,
-                                  std::uint8_t* payload, int space, int& length) {
+DeviceReply CDeviceMngr::Exchange(int code, const std::uint8_t* request, int requestLength,
+                                  int timeLimitMs, std::uint8_t* payload, int space, int& length) {
+    const CommandInfo& command = Command(code);
     length = 0;
     if (cancelled_) {
         return DeviceReply::Failed(kResultCancelled);
@@ -221,8 +104,11 @@ DeviceReply CDeviceMngr::Exchange(int code, int checkCode, const char* name,
     if (!connected_) {
         return DeviceReply::Failed(kResultNoLink);
     }
-    if (checkCode >= 0 && !IsSupported(checkCode)) {
+    if (command.checkCode >= 0 && !IsSupported(command.checkCode)) {
         return DeviceReply::Failed(kResultUnsupported);
+    }
+    if (requestLength != command.requestSize) {
+        return DeviceReply::Failed(kResultMissingArgument);  // a request of the wrong shape
     }
     std::vector<std::uint8_t> frame(4 + static_cast<std::size_t>(requestLength));
     frame[0] = 0xFE;
@@ -231,27 +117,26 @@ DeviceReply CDeviceMngr::Exchange(int code, int checkCode, const char* name,
     if (requestLength > 0) {
         std::memcpy(&frame[4], request, static_cast<std::size_t>(requestLength));
     }
-    return SendAndRead(frame.data(), static_cast<int>(frame.size()), name, timeLimitMs, payload,
-                       space, length);
+    return SendAndRead(frame.data(), static_cast<int>(frame.size()), command.name, timeLimitMs,
+                       payload, space, length);
 }
 
-DeviceReply CDeviceMngr::ExchangeFixed(int code, int checkCode, const char* name,
-                                       const std::uint8_t* request, int requestLength,
-                                       std::uint8_t* payload, int size) {
+DeviceReply CDeviceMngr::ExchangeFixed(int code, const std::uint8_t* request, int requestLength,
+                                       std::uint8_t* payload) {
+    const int size = static_cast<int>(Command(code).answerSize);
     int length = 0;
-    DeviceReply reply = Exchange(code, checkCode, name, request, requestLength, ExchangeLimit(code),
-                                 payload, size, length);
+    DeviceReply reply =
+        Exchange(code, request, requestLength, ExchangeLimit(code), payload, size, length);
     if (reply.result == kResultOverflow || (reply.Ok() && length != size)) {
         reply.result = kResultCommError;
     }
     return reply;
 }
 
-DeviceReply CDeviceMngr::Simple(int code, const char* name, const std::uint8_t* request,
-                                int requestLength) {
+DeviceReply CDeviceMngr::Simple(int code, const std::uint8_t* request, int requestLength) {
     int length = 0;
     const DeviceReply reply =
-        Exchange(code, code, name, request, requestLength, ExchangeLimit(code), nullptr, 0, length);
+        Exchange(code, request, requestLength, ExchangeLimit(code), nullptr, 0, length);
     // Setters the model lacks are skipped silently.
     return reply.result == kResultUnsupported ? DeviceReply::Success() : reply;
 }
@@ -260,8 +145,7 @@ DeviceReply CDeviceMngr::Simple(int code, const char* name, const std::uint8_t* 
 
 DeviceReply CDeviceMngr::GetVersion(VersionInfo& version) {
     std::uint8_t payload[19] = {};
-    const DeviceReply reply =
-        ExchangeFixed(kCmdGetVersion, -1, "Get Version", nullptr, 0, payload, 19);
+    const DeviceReply reply = ExchangeFixed(kCmdGetVersion, nullptr, 0, payload);
     if (reply.Ok()) {
         version.model.assign(reinterpret_cast<const char*>(payload), 12);
         version.major = payload[12];
@@ -274,7 +158,7 @@ DeviceReply CDeviceMngr::GetVersion(VersionInfo& version) {
 
 DeviceReply CDeviceMngr::SetCameraAngle(int angleCode) {
     const std::uint8_t p[1] = {static_cast<std::uint8_t>(angleCode)};
-    return Simple(kCmdSetCameraAngle, "Set Camera Angle", p, 1);
+    return Simple(kCmdSetCameraAngle, p, 1);
 }
 
 DeviceReply CDeviceMngr::SetThresholds(int body, int hand, int face, int recognition, int verify) {
@@ -284,8 +168,8 @@ DeviceReply CDeviceMngr::SetThresholds(int body, int hand, int face, int recogni
     StoreLe16(p + 4, face);
     StoreLe16(p + 6, recognition);
     int length = 0;
-    const DeviceReply reply = Exchange(kCmdSetThreshold, kCmdSetThreshold, "Set Threshold", p, 8,
-                                       ExchangeLimit(kCmdSetThreshold), nullptr, 0, length);
+    const DeviceReply reply =
+        Exchange(kCmdSetThreshold, p, 8, ExchangeLimit(kCmdSetThreshold), nullptr, 0, length);
     if (reply.result != kResultUnsupported && !reply.Ok()) {
         return reply;
     }
@@ -295,7 +179,7 @@ DeviceReply CDeviceMngr::SetThresholds(int body, int hand, int face, int recogni
 DeviceReply CDeviceMngr::SetVerifyThreshold(int threshold) {
     std::uint8_t p[2];
     StoreLe16(p, threshold);
-    return Simple(kCmdSetVerifyThreshold, "Set Verify Threshold", p, 2);
+    return Simple(kCmdSetVerifyThreshold, p, 2);
 }
 
 DeviceReply CDeviceMngr::SetSizeRanges(int bodyMin, int bodyMax, int handMin, int handMax,
@@ -305,25 +189,24 @@ DeviceReply CDeviceMngr::SetSizeRanges(int bodyMin, int bodyMax, int handMin, in
     for (int i = 0; i < 6; ++i) {
         StoreLe16(p + 2 * i, values[i]);
     }
-    return Simple(kCmdSetSizeRange, "Set Size Range", p, 12);
+    return Simple(kCmdSetSizeRange, p, 12);
 }
 
 DeviceReply CDeviceMngr::SetFaceAngle(int yawCode, int rollCode) {
     const std::uint8_t p[2] = {static_cast<std::uint8_t>(yawCode),
                                static_cast<std::uint8_t>(rollCode)};
-    return Simple(kCmdSetFaceAngle, "Set Face Detection Angle", p, 2);
+    return Simple(kCmdSetFaceAngle, p, 2);
 }
 
 DeviceReply CDeviceMngr::SetCameraResolution(int code) {
     const std::uint8_t p[1] = {static_cast<std::uint8_t>(code)};
-    return Simple(kCmdSetCameraResolution, "Set Camera Resolution", p, 1);
+    return Simple(kCmdSetCameraResolution, p, 1);
 }
 
 DeviceReply CDeviceMngr::GetFullImageSize(int& width, int& height) {
     std::uint8_t payload[4] = {};
     // The model announces this command through Get Camera Resolution (0x0C).
-    const DeviceReply reply = ExchangeFixed(kCmdGetFullImageSize, kCmdGetCameraResolution,
-                                            "Get Full Image Size", nullptr, 0, payload, 4);
+    const DeviceReply reply = ExchangeFixed(kCmdGetFullImageSize, nullptr, 0, payload);
     if (reply.result == kResultUnsupported) {
         width = 640;
         height = 480;
@@ -338,8 +221,7 @@ DeviceReply CDeviceMngr::GetFullImageSize(int& width, int& height) {
 
 DeviceReply CDeviceMngr::GetDeviceId(std::int32_t& deviceId) {
     std::uint8_t payload[4] = {};
-    const DeviceReply reply =
-        ExchangeFixed(kCmdGetDeviceId, kCmdGetDeviceId, "GetDeviceID", nullptr, 0, payload, 4);
+    const DeviceReply reply = ExchangeFixed(kCmdGetDeviceId, nullptr, 0, payload);
     if (reply.result == kResultUnsupported) {
         deviceId = 0;
         return DeviceReply::Success();
@@ -355,8 +237,7 @@ DeviceReply CDeviceMngr::SetVerifyUserId(int userId) {
     StoreLe16(p, userId);
     int length = 0;
     const DeviceReply reply =
-        Exchange(kCmdSetVerifyUserId, kCmdSetVerifyUserId, "Set Verify User ID", p, 2,
-                 ExchangeLimit(kCmdSetVerifyUserId), nullptr, 0, length);
+        Exchange(kCmdSetVerifyUserId, p, 2, ExchangeLimit(kCmdSetVerifyUserId), nullptr, 0, length);
     if (reply.result == kResultUnsupported) {
         lastVerifyUserId_ = userId;
         return DeviceReply::Success();
@@ -369,13 +250,12 @@ DeviceReply CDeviceMngr::SetVerifyUserId(int userId) {
 
 DeviceReply CDeviceMngr::SetAlbumType(int type) {
     const std::uint8_t p[1] = {static_cast<std::uint8_t>(type)};
-    return Simple(kCmdSetAlbumType, "Set Album Type", p, 1);
+    return Simple(kCmdSetAlbumType, p, 1);
 }
 
 DeviceReply CDeviceMngr::GetAlbumType(int& type) {
     std::uint8_t payload[1] = {};
-    const DeviceReply reply =
-        ExchangeFixed(kCmdGetAlbumType, kCmdGetAlbumType, "Get Album Type", nullptr, 0, payload, 1);
+    const DeviceReply reply = ExchangeFixed(kCmdGetAlbumType, nullptr, 0, payload);
     if (reply.result == kResultUnsupported) {
         type = 0;
         return DeviceReply::Success();
@@ -393,9 +273,8 @@ DeviceReply CDeviceMngr::Register(int userId, int dataIndex, int count, FacePict
     p[2] = static_cast<std::uint8_t>(dataIndex);
     params_.count = count;
     int length = 0;
-    const DeviceReply reply =
-        ReadIntoBuffer(kCmdRegistration, "Registration", p, 3, ExchangeLimit(kCmdRegistration),
-                       4 + FacePicture::kCapacity, length);
+    const DeviceReply reply = ReadIntoBuffer(
+        kCmdRegistration, p, 3, ExchangeLimit(kCmdRegistration), kRegistrationAnswerMax, length);
     const std::uint8_t* payload = protocol_->ResponseBuffer(0);
     if (reply.result == kResultUnsupported) {
         return DeviceReply::Success();
@@ -424,19 +303,19 @@ DeviceReply CDeviceMngr::DeleteData(int userId, int dataIndex, int count) {
     StoreLe16(p, userId);
     p[2] = static_cast<std::uint8_t>(dataIndex);
     params_.count = count;
-    return Simple(kCmdDeleteData, "Delete Data", p, 3);
+    return Simple(kCmdDeleteData, p, 3);
 }
 
 DeviceReply CDeviceMngr::DeleteUser(int userId, int count) {
     std::uint8_t p[2];
     StoreLe16(p, userId);
     params_.count = count;
-    return Simple(kCmdDeleteUser, "Delete User", p, 2);
+    return Simple(kCmdDeleteUser, p, 2);
 }
 
 DeviceReply CDeviceMngr::DeleteAll(int totalFaceData) {
     params_.count = totalFaceData;
-    return Simple(kCmdDeleteAll, "Delete All", nullptr, 0);
+    return Simple(kCmdDeleteAll, nullptr, 0);
 }
 
 DeviceReply CDeviceMngr::GetRegisteredData(int userId, std::uint8_t flags[10]) {
@@ -444,9 +323,7 @@ DeviceReply CDeviceMngr::GetRegisteredData(int userId, std::uint8_t flags[10]) {
     std::uint8_t p[2];
     StoreLe16(p, userId);
     std::uint8_t payload[2] = {};
-    const DeviceReply reply =
-        ExchangeFixed(kCmdGetRegisteredData, kCmdGetRegisteredData,
-                      "Get presence registration Data of one person", p, 2, payload, 2);
+    const DeviceReply reply = ExchangeFixed(kCmdGetRegisteredData, p, 2, payload);
     if (reply.result == kResultUnsupported) {
         return DeviceReply::Success();
     }
@@ -459,34 +336,22 @@ DeviceReply CDeviceMngr::GetRegisteredData(int userId, std::uint8_t flags[10]) {
     return reply;
 }
 
-DeviceReply CDeviceMngr::SaveAlbum() {
+DeviceReply CDeviceMngr::SaveAlbum(std::vector<std::uint8_t>& payload) {
     int length = 0;
-    DeviceReply reply = ReadIntoBuffer(kCmdSaveAlbum, "Save Album", nullptr, 0,
-                                       ExchangeLimit(kCmdSaveAlbum), kAlbumPayloadMax, length);
-    const std::uint8_t* payload = protocol_->ResponseBuffer(0);
+    const DeviceReply reply = ReadIntoBuffer(
+        kCmdSaveAlbum, nullptr, 0, ExchangeLimit(kCmdSaveAlbum), kSaveAlbumAnswerMax, length);
     if (reply.result == kResultUnsupported) {
+        payload.clear();
         return DeviceReply::Success();
     }
-    if (!reply.Ok()) {
-        return reply;
+    if (reply.Ok()) {
+        const std::uint8_t* bytes = protocol_->ResponseBuffer(0);
+        payload.assign(bytes, bytes + length);
     }
-    // An answer that holds no album (empty, or too short for the smallest
-    // one) must not pass for a saved album: the caller would copy the block
-    // of an earlier transfer. An album size past the bytes received or the
-    // data area would copy stale or foreign memory.
-    const std::uint32_t size = length >= kAlbumAnswerMin ? LoadLe32(payload) : 0;
-    if (length < kAlbumAnswerMin || size > static_cast<std::uint32_t>(length - 8) ||
-        size > kAlbumDataSize) {
-        reply.result = kResultCommError;
-        return reply;
-    }
-    albumSize_ = size;
-    albumFlag_ = payload[4];
-    std::memcpy(albumData_.data(), payload + 8, size);
     return reply;
 }
 
-DeviceReply CDeviceMngr::LoadAlbum() {
+DeviceReply CDeviceMngr::LoadAlbum(const std::uint8_t* payload, std::size_t size) {
     if (cancelled_) {
         return DeviceReply::Failed(kResultCancelled);
     }
@@ -496,41 +361,31 @@ DeviceReply CDeviceMngr::LoadAlbum() {
     if (!IsSupported(kCmdLoadAlbum)) {
         return DeviceReply::Success();
     }
-    // The 16-bit length says 4; the module takes the real length (S + 8) from
-    // the first four payload bytes.
-    const std::uint32_t size = albumSize_;
-    std::vector<std::uint8_t> frame(static_cast<std::size_t>(size) + 16, 0);
+    if ((payload == nullptr && size > 0) || size > CKytoProtocol::kMaxPayload) {
+        return DeviceReply::Failed(kResultMissingArgument);
+    }
+    // The 16-bit length says 4; the module takes the real length from the
+    // first four payload bytes, which the frame puts in front of the data.
+    std::vector<std::uint8_t> frame(size + 8, 0);
     frame[0] = 0xFE;
     frame[1] = kCmdLoadAlbum;
     StoreLe16(&frame[2], 4);
-    StoreLe32(&frame[4], size + 8);
-    StoreLe32(&frame[8], size);
-    frame[12] = albumFlag_;
-    std::memcpy(&frame[16], albumData_.data(), size);
+    StoreLe32(&frame[4], static_cast<std::uint32_t>(size));
+    if (size > 0) {
+        std::memcpy(&frame[8], payload, size);
+    }
     int length = 0;
-    return SendAndRead(frame.data(), static_cast<int>(frame.size()), "Load Album",
+    return SendAndRead(frame.data(), static_cast<int>(frame.size()), Command(kCmdLoadAlbum).name,
                        ExchangeLimit(kCmdLoadAlbum), nullptr, 0, length);
 }
 
 DeviceReply CDeviceMngr::WriteAlbumToFlash() {
     params_.count = 100;
-    return Simple(kCmdWriteFlash, "Write Album to Flash", nullptr, 0);
+    return Simple(kCmdWriteFlash, nullptr, 0);
 }
 
 DeviceReply CDeviceMngr::ReformatAlbum() {
-    return Simple(kCmdReformatAlbum, "Reformat Album", nullptr, 0);
-}
-
-int CDeviceMngr::SetAlbum(std::uint32_t size, std::uint8_t flag, const std::uint8_t* data) {
-    if (size > kAlbumDataSize || (size > 0 && data == nullptr)) {
-        return -1;
-    }
-    albumSize_ = size;
-    albumFlag_ = flag;
-    if (size > 0) {
-        std::memcpy(albumData_.data(), data, size);
-    }
-    return 0;
+    return Simple(kCmdReformatAlbum, nullptr, 0);
 }
 
 // ---- Detection ---------------------------------------------------------------------
@@ -552,8 +407,7 @@ DeviceReply CDeviceMngr::ExecuteCommand(int code, int imageType, std::uint16_t f
                                      static_cast<std::uint8_t>(flags >> 8),
                                      static_cast<std::uint8_t>(imageType)};
     int length = 0;
-    const DeviceReply reply = ReadIntoBuffer(code, extended ? "ExecuteEx" : "Execute", request, 3,
-                                             timeLimitMs, space, length);
+    const DeviceReply reply = ReadIntoBuffer(code, request, 3, timeLimitMs, space, length);
     if (reply.Ok()) {
         DecodeExecute(static_cast<std::size_t>(length), protocol_->ResponseBuffer(0), flags,
                       imageType, extended, raw);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/CommandTable.h"
 #include "protocol/DeviceReply.h"
 #include "protocol/RawDetectResult.h"
 #include "protocol/ResultRecords.h"
@@ -40,38 +41,6 @@ struct FacePicture {
     std::array<std::uint8_t, kCapacity> pixels{};
 };
 
-// Command codes of the module.
-enum : int {
-    kCmdGetVersion = 0x00,
-    kCmdSetCameraAngle = 0x01,
-    kCmdExecute = 0x03,
-    kCmdExecuteEx = 0x04,
-    kCmdSetThreshold = 0x05,
-    kCmdSetSizeRange = 0x07,
-    kCmdSetFaceAngle = 0x09,
-    kCmdSetCameraResolution = 0x0B,
-    kCmdGetCameraResolution = 0x0C,
-    kCmdGetFullImageSize = 0x0D,
-    kCmdSetBaudRate = 0x0E,
-    kCmdRegistration = 0x10,
-    kCmdDeleteData = 0x11,
-    kCmdDeleteUser = 0x12,
-    kCmdDeleteAll = 0x13,
-    kCmdGetRegisteredData = 0x15,
-    kCmdSaveAlbum = 0x20,
-    kCmdLoadAlbum = 0x21,
-    kCmdWriteFlash = 0x22,
-    kCmdReformatAlbum = 0x30,
-    kCmdSetVerifyThreshold = 0x40,
-    kCmdSetVerifyUserId = 0x42,
-    kCmdSetAlbumType = 0x44,
-    kCmdGetAlbumType = 0x45,
-    kCmdGetDeviceId = 0xFF,
-    // Time-limit codes without a command of their own.
-    kLimitImage = 0xEF,
-    kLimitSmallImage = 0xEE,
-};
-
 // The one object through which the application talks to the module: owns the
 // link and the framing, knows the model's supported commands, looks up every
 // command's time limit and turns unsupported commands into harmless
@@ -88,9 +57,6 @@ enum : int {
 // kDefaultTimeLimitMs (SetDefaultTimeLimit changes it, for tests).
 class CDeviceMngr {
 public:
-    static constexpr int kAlbumDataSize = 816032;
-    static constexpr int kAlbumPayloadMax = kAlbumDataSize + 8;
-
     CDeviceMngr();   // reads "./CmdTimeout.ini"
     ~CDeviceMngr();  // Disconnect
     CDeviceMngr(const CDeviceMngr&) = delete;
@@ -174,22 +140,16 @@ public:
     DeviceReply DeleteAll(int totalFaceData);
     // flags[j] = 1 when data index j (0..9) of the user is registered.
     DeviceReply GetRegisteredData(int userId, std::uint8_t flags[10]);
-    // Module album -> album transfer block. An answer that holds no album
-    // (empty, shorter than 40 bytes, or an album size beyond the payload or
-    // the data area) leaves the block unchanged and gives -30.
-    DeviceReply SaveAlbum();
-    // Album transfer block -> module.
-    DeviceReply LoadAlbum();
+    // The module's Album as the bytes of the Save Album answer (at most
+    // kSaveAlbumAnswerMax; their layout is album/AlbumTransfer's). `payload`
+    // is set only when the reply is Ok(); an unsupported Save Album is Ok()
+    // with no bytes.
+    DeviceReply SaveAlbum(std::vector<std::uint8_t>& payload);
+    // Load Album with these payload bytes: FE 21 04 00, their length as a
+    // 32-bit value (the module takes the real length from there), the bytes.
+    DeviceReply LoadAlbum(const std::uint8_t* payload, std::size_t size);
     DeviceReply WriteAlbumToFlash();
     DeviceReply ReformatAlbum();
-
-    // ---- Album transfer block ----------------------------------------------
-    std::uint32_t AlbumSize() const { return albumSize_; }
-    std::uint8_t AlbumFlag() const { return albumFlag_; }
-    const std::uint8_t* AlbumData() const { return albumData_.data(); }
-    // -1 (block unchanged) when size exceeds the data area or data is null
-    // with a non-zero size.
-    int SetAlbum(std::uint32_t size, std::uint8_t flag, const std::uint8_t* data);
 
     // ---- Detection -----------------------------------------------------------
     // Inputs of the execution time limit that the device manager does not
@@ -231,22 +191,21 @@ public:
     int LookupTimeLimit(int code) { return timeouts_.Lookup(code, params_); }
 
 private:
-    // One command exchange: kResultCancelled while cancelled, -1 without
-    // link, -3 when checkCode (>= 0) is not supported, else the frame goes
-    // out and the response is read into `payload` (at most `space` bytes;
-    // `length` receives the announced payload length).
-    DeviceReply Exchange(int code, int checkCode, const char* name, const std::uint8_t* request,
-                         int requestLength, int timeLimitMs, std::uint8_t* payload, int space,
-                         int& length);
-    // Exchange for an answer of exactly `size` bytes (at most 32). A
-    // shorter, empty or longer answer is a communication error, never
-    // decoded from stale or zero bytes.
-    DeviceReply ExchangeFixed(int code, int checkCode, const char* name,
-                              const std::uint8_t* request, int requestLength, std::uint8_t* payload,
-                              int size);
+    // One command exchange, named and checked by the command table:
+    // kResultCancelled while cancelled, -1 without link, -3 when the model
+    // lacks it, else the frame goes out and the response is read into
+    // `payload` (at most `space` bytes; `length` receives the announced
+    // payload length).
+    DeviceReply Exchange(int code, const std::uint8_t* request, int requestLength, int timeLimitMs,
+                         std::uint8_t* payload, int space, int& length);
+    // Exchange for the fixed answer of its command (its size from the table;
+    // payload must hold it). A shorter, empty or longer answer is a
+    // communication error, never decoded from stale or zero bytes.
+    DeviceReply ExchangeFixed(int code, const std::uint8_t* request, int requestLength,
+                              std::uint8_t* payload);
     // Exchange for commands without response payload; unsupported counts as
     // success.
-    DeviceReply Simple(int code, const char* name, const std::uint8_t* request, int requestLength);
+    DeviceReply Simple(int code, const std::uint8_t* request, int requestLength);
     DeviceReply SetVerifyThreshold(int threshold);
     DeviceReply RunExecution(const std::uint8_t functionFlags[11], int timeLimitMs, int imageType,
                              bool stabilisation, bool verifyNotSelected, CImageData& image,
@@ -257,8 +216,8 @@ private:
                             int timeLimitMs, std::uint8_t* payload, int space, int& length);
     // Exchange whose payload (at most `space` bytes) lands in the protocol's
     // response buffer; length receives its size, 0 when empty.
-    DeviceReply ReadIntoBuffer(int code, const char* name, const std::uint8_t* request,
-                               int requestLength, int timeLimitMs, std::size_t space, int& length);
+    DeviceReply ReadIntoBuffer(int code, const std::uint8_t* request, int requestLength,
+                               int timeLimitMs, std::size_t space, int& length);
     void SendBaudSwitch(int baudIndex);
     void CopyLinkInfo(CFrameResult& result) const;
 
@@ -272,10 +231,6 @@ private:
     TimeOutContext timeouts_;
     ExecutionParameters params_;
     std::vector<int> supported_;
-
-    std::uint32_t albumSize_ = 0;
-    std::uint8_t albumFlag_ = 0;
-    std::vector<std::uint8_t> albumData_;
 
     std::unique_ptr<IStabiliser> stabiliser_;
     RawDetectResult raw_;  // reused so that frames allocate nothing once warm

@@ -75,49 +75,58 @@ std::string RegistrationKey(int count) {
     return "";
 }
 
-enum class Kind { Command, Execution, Registration, Album, Flash, Image, SmallImage };
+using Kind = TimeLimitKind;
 
 struct CodeEntry {
     int code;
     Kind kind;
-    int commandIndex;     // Kind::Command
-    const char* section;  // Kind::Registration, Kind::Album
+    int commandIndex;     // Kind::kCommand
+    const char* section;  // Kind::kRegistration, Kind::kAlbum
 };
 
 // Searched in this order; the first matching code decides.
 const CodeEntry kCodeTable[] = {
-    {0x00, Kind::Command, 0, nullptr},
-    {0x01, Kind::Command, 1, nullptr},
-    {0x02, Kind::Command, 2, nullptr},
-    {0x03, Kind::Execution, 0, nullptr},
-    {0x04, Kind::Execution, 0, nullptr},
-    {0x05, Kind::Command, 3, nullptr},
-    {0x06, Kind::Command, 4, nullptr},
-    {0x07, Kind::Command, 5, nullptr},
-    {0x08, Kind::Command, 6, nullptr},
-    {0x09, Kind::Command, 7, nullptr},
-    {0x0A, Kind::Command, 8, nullptr},
+    {0x00, Kind::kCommand, 0, nullptr},
+    {0x01, Kind::kCommand, 1, nullptr},
+    {0x02, Kind::kCommand, 2, nullptr},
+    {0x03, Kind::kExecution, 0, nullptr},
+    {0x04, Kind::kExecution, 0, nullptr},
+    {0x05, Kind::kCommand, 3, nullptr},
+    {0x06, Kind::kCommand, 4, nullptr},
+    {0x07, Kind::kCommand, 5, nullptr},
+    {0x08, Kind::kCommand, 6, nullptr},
+    {0x09, Kind::kCommand, 7, nullptr},
+    {0x0A, Kind::kCommand, 8, nullptr},
     // Sections in this order on purpose: Delete Data (0x11) waits by the
     // "DeleteUser" values and Delete User (0x12) by "DeleteData".
-    {0x10, Kind::Registration, 0, "Registration"},
-    {0x11, Kind::Registration, 0, "DeleteUser"},
-    {0x12, Kind::Registration, 0, "DeleteData"},
-    {0x13, Kind::Registration, 0, "DeleteAll"},
-    {0x15, Kind::Command, 9, nullptr},
-    {0x20, Kind::Album, 0, "SaveAlbum"},
-    {0x21, Kind::Album, 0, "LoadAlbum"},
-    {0x22, Kind::Flash, 0, nullptr},
-    {0x30, Kind::Command, 19, nullptr},
-    {0xEF, Kind::Image, 0, nullptr},
-    {0xEE, Kind::SmallImage, 0, nullptr},
-    {0x40, Kind::Command, 20, nullptr},
-    {0x41, Kind::Command, 21, nullptr},
-    {0x42, Kind::Command, 22, nullptr},
-    {0x43, Kind::Command, 23, nullptr},
-    {0x44, Kind::Command, 24, nullptr},
-    {0x45, Kind::Command, 25, nullptr},
-    {0x4F, Kind::Command, 26, nullptr},
+    {0x10, Kind::kRegistration, 0, "Registration"},
+    {0x11, Kind::kRegistration, 0, "DeleteUser"},
+    {0x12, Kind::kRegistration, 0, "DeleteData"},
+    {0x13, Kind::kRegistration, 0, "DeleteAll"},
+    {0x15, Kind::kCommand, 9, nullptr},
+    {0x20, Kind::kAlbum, 0, "SaveAlbum"},
+    {0x21, Kind::kAlbum, 0, "LoadAlbum"},
+    {0x22, Kind::kFlash, 0, nullptr},
+    {0x30, Kind::kCommand, 19, nullptr},
+    {0xEF, Kind::kImage, 0, nullptr},
+    {0xEE, Kind::kSmallImage, 0, nullptr},
+    {0x40, Kind::kCommand, 20, nullptr},
+    {0x41, Kind::kCommand, 21, nullptr},
+    {0x42, Kind::kCommand, 22, nullptr},
+    {0x43, Kind::kCommand, 23, nullptr},
+    {0x44, Kind::kCommand, 24, nullptr},
+    {0x45, Kind::kCommand, 25, nullptr},
+    {0x4F, Kind::kCommand, 26, nullptr},
 };
+
+const CodeEntry* FindEntry(int code) {
+    for (const CodeEntry& entry : kCodeTable) {
+        if (entry.code == code) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
 
 }  // namespace
 
@@ -227,25 +236,47 @@ int TimeOutContext::RegistrationLimit(const std::string& section, int count) con
     return ToMs(CountFormula(ReadSeconds(kRegTimeoutIni, section, RegistrationKey(count)), count));
 }
 
+bool DescribeTimeLimit(int code, TimeLimitKind& kind, std::string& key) {
+    const CodeEntry* entry = FindEntry(code);
+    if (entry == nullptr) {
+        return false;
+    }
+    kind = entry->kind;
+    switch (entry->kind) {
+        case Kind::kCommand:
+            key = TimeOutContext::kCommandNames[entry->commandIndex];
+            break;
+        case Kind::kRegistration:
+        case Kind::kAlbum:
+            key = entry->section;
+            break;
+        case Kind::kFlash:
+            key = "WriteFlash";
+            break;
+        default:
+            key.clear();
+            break;
+    }
+    return true;
+}
+
 int TimeOutContext::Lookup(int code, const ExecutionParameters& p) {
-    for (const CodeEntry& entry : kCodeTable) {
-        if (entry.code != code) {
-            continue;
-        }
+    if (const CodeEntry* found = FindEntry(code)) {
+        const CodeEntry& entry = *found;
         switch (entry.kind) {
-            case Kind::Command:
+            case Kind::kCommand:
                 return commandLimits_[entry.commandIndex];
-            case Kind::Execution:
+            case Kind::kExecution:
                 return ExecutionLimit(p);
-            case Kind::Registration:
+            case Kind::kRegistration:
                 return RegistrationLimit(entry.section, p.count);
-            case Kind::Album:
+            case Kind::kAlbum:
                 return AlbumLimit(entry.section, p.baud);
-            case Kind::Flash:
+            case Kind::kFlash:
                 return FlashLimit(p.count);
-            case Kind::Image:
+            case Kind::kImage:
                 return ImageLimit(p.imageType, p.baud);
-            case Kind::SmallImage:
+            case Kind::kSmallImage:
                 return SmallImageLimit(p.baud);
         }
     }

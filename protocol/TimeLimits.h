@@ -66,6 +66,22 @@ private:
     int smallResult_ = -1;
 };
 
+// How the code table finds a limit.
+enum class TimeLimitKind {
+    kCommand,       // a value of "./CmdTimeout.ini"
+    kExecution,     // the execution time limit (selected functions and conditions)
+    kRegistration,  // "./RegTimeOut.ini" by face data count
+    kAlbum,         // "./AlbumTimeout.ini" by baud
+    kFlash,         // "./AlbumTimeout.ini" section "WriteFlash" by count
+    kImage,         // "./ImgTimeout.ini" by image type and baud
+    kSmallImage,    // "./ImgTimeout.ini" section "160x120" by baud
+};
+
+// What the code table holds for `code`: false when it has no entry (no
+// limit); else its kind and the key or section it reads (the CmdTimeout key,
+// the RegTimeOut or AlbumTimeout section, "WriteFlash"; empty otherwise).
+bool DescribeTimeLimit(int code, TimeLimitKind& kind, std::string& key);
+
 // The limit of an exchange whose command has no entry in the code table
 // (Set Camera Resolution 0x0B, Get Camera Resolution 0x0C, Get Full Image
 // Size 0x0D, GetDeviceID 0xFF) or whose file value is negative: the device

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "album/AlbumTransfer.h"
 #include "base/ImageData.h"
 #include "link/MemoryTransport.h"
 #include "protocol/DeviceMngr.h"
@@ -122,6 +123,7 @@ struct Harness {
     std::vector<std::uint8_t> answer;
     bool answered = false;
     CImageData image;
+    std::vector<std::uint8_t> album;
 };
 
 }  // namespace
@@ -142,6 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int w = 0, hgt = 0, type = 0;
     VersionInfo version;
     FacePicture picture;
+    AlbumImage album;
     std::uint8_t registered[10];
     CFrameResult frame;
     std::uint8_t flags[11] = {};
@@ -189,10 +192,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (void)m.GetRegisteredData(a, registered);
             break;
         case 13:
-            (void)m.SaveAlbum();
+            if (m.SaveAlbum(h.album).Ok() &&
+                DecodeAlbumTransfer(h.album.data(), h.album.size(), album) == kResultOk) {
+                if (album.data.size() > kAlbumAreaSize || album.data.size() + 8 > h.album.size()) {
+                    __builtin_trap();
+                }
+            }
             break;
         case 14:
-            (void)m.LoadAlbum();
+            h.album.assign(static_cast<std::size_t>(a) * 16, static_cast<std::uint8_t>(b));
+            (void)m.LoadAlbum(h.album.data(), h.album.size());
             break;
         case 15:
             (void)m.WriteAlbumToFlash();
@@ -210,7 +219,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (void)m.Resync(a % 3, 1, frame);
             break;
     }
-    if (picture.bytes > FacePicture::kCapacity || m.AlbumSize() > CDeviceMngr::kAlbumDataSize) {
+    if (picture.bytes > FacePicture::kCapacity) {
         __builtin_trap();
     }
     return 0;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ExecuteParse.h"
+#include "album/AlbumTransfer.h"
 #include "base/ImageData.h"
 #include "emulator/Module.h"
 #include "emulator/harness/EmuProcess.h"
@@ -152,10 +153,13 @@ TEST_F(DeviceE2E, EveryCommandRoundTrips) {
     EXPECT_EQ(flags[0], 0);
     EXPECT_EQ(flags[1], 1);
     ok(R(mngr->SetVerifyUserId(12), code), "SetVerifyUserId");
-    ok(R(mngr->SaveAlbum(), code), "SaveAlbum");
-    EXPECT_EQ(mngr->AlbumSize(), 32u + 816u);
-    EXPECT_EQ(mngr->AlbumFlag(), 1);
-    ok(R(mngr->LoadAlbum(), code), "LoadAlbum");
+    std::vector<std::uint8_t> payload;
+    ok(R(mngr->SaveAlbum(payload), code), "SaveAlbum");
+    AlbumImage album;
+    ASSERT_EQ(DecodeAlbumTransfer(payload.data(), payload.size(), album), kResultOk);
+    EXPECT_EQ(album.data.size(), 32u + 816u);
+    EXPECT_EQ(album.attribute, 1);
+    ok(R(mngr->LoadAlbum(payload.data(), payload.size()), code), "LoadAlbum");
     ok(R(mngr->WriteAlbumToFlash(), code), "WriteAlbumToFlash");
     ok(R(mngr->DeleteData(12, 1, 1), code), "DeleteData");
     ok(R(mngr->DeleteUser(12, 1), code), "DeleteUser");
@@ -284,13 +288,15 @@ TEST_F(DeviceE2E, SaveThenLoadRestoresTheAlbum) {
         ASSERT_EQ(R(mngr->Register(id, data, 1, picture, w, h), code), kResultOk);
         ASSERT_EQ(code, 0);
     }
-    ASSERT_EQ(R(mngr->SaveAlbum(), code), kResultOk);
+    std::vector<std::uint8_t> payload;
+    ASSERT_EQ(R(mngr->SaveAlbum(payload), code), kResultOk);
     ASSERT_EQ(code, 0);
-    const std::vector<std::uint8_t> saved(mngr->AlbumData(), mngr->AlbumData() + mngr->AlbumSize());
-    const std::uint8_t flag = mngr->AlbumFlag();
+    AlbumImage saved;
+    ASSERT_EQ(DecodeAlbumTransfer(payload.data(), payload.size(), saved), kResultOk);
     ASSERT_EQ(R(mngr->DeleteAll(3), code), kResultOk);
 
-    ASSERT_EQ(R(mngr->LoadAlbum(), code), kResultOk);
+    ASSERT_TRUE(EncodeAlbumTransfer(saved, payload));
+    ASSERT_EQ(R(mngr->LoadAlbum(payload.data(), payload.size()), code), kResultOk);
     ASSERT_EQ(code, 0);
     std::uint8_t flags[10] = {};
     ASSERT_EQ(R(mngr->GetRegisteredData(3, flags), code), kResultOk);
@@ -303,14 +309,15 @@ TEST_F(DeviceE2E, SaveThenLoadRestoresTheAlbum) {
     EXPECT_TRUE(recognised == 3 || recognised == 40) << recognised;
 
     // A damaged block is refused by the module and changes nothing.
-    std::vector<std::uint8_t> damaged = saved;
-    damaged[100] ^= 0x55;
-    ASSERT_EQ(mngr->SetAlbum(static_cast<std::uint32_t>(damaged.size()), flag, damaged.data()), 0);
-    ASSERT_EQ(R(mngr->LoadAlbum(), code), kResultOk);
+    AlbumImage damaged = saved;
+    damaged.data[100] ^= 0x55;
+    ASSERT_TRUE(EncodeAlbumTransfer(damaged, payload));
+    ASSERT_EQ(R(mngr->LoadAlbum(payload.data(), payload.size()), code), kResultOk);
     EXPECT_EQ(code, 0x04);
-    ASSERT_EQ(R(mngr->SaveAlbum(), code), kResultOk);
-    EXPECT_EQ(std::vector<std::uint8_t>(mngr->AlbumData(), mngr->AlbumData() + mngr->AlbumSize()),
-              saved);
+    ASSERT_EQ(R(mngr->SaveAlbum(payload), code), kResultOk);
+    AlbumImage after;
+    ASSERT_EQ(DecodeAlbumTransfer(payload.data(), payload.size(), after), kResultOk);
+    EXPECT_EQ(after, saved);
 }
 
 TEST_F(DeviceE2E, WrongBaudRateGivesTimeOutsNotResults) {

@@ -53,13 +53,14 @@ struct Outputs {
     std::uint8_t registered[10] = {};
     CImageData image;
     CFrameResult frame;
+    std::vector<std::uint8_t> album;
 };
 
 }  // namespace
 
 TEST_F(DevicePty, EveryCommandSendsItsFrameAndDecodesItsAnswer) {
     Outputs out;
-    const std::uint8_t album[5] = {1, 2, 3, 4, 5};
+    const std::uint8_t album[13] = {0x05, 0, 0, 0, 0x02, 0, 0, 0, 1, 2, 3, 4, 5};
     Bytes preview = {0, 0, 0, 0, 0xA0, 0x00, 0x78, 0x00};
     for (int i = 0; i < 19200; ++i) {
         preview.push_back(static_cast<std::uint8_t>(i % 251));
@@ -181,19 +182,12 @@ TEST_F(DevicePty, EveryCommandSendsItsFrameAndDecodesItsAnswer) {
         {"Save Album",
          {{0xFE, 0x20, 0x00, 0x00}},
          {Response(0, saved)},
-         [](CDeviceMngr& m) { return m.SaveAlbum(); },
-         [&] {
-             EXPECT_EQ(mngr->AlbumSize(), 32u);
-             EXPECT_EQ(mngr->AlbumFlag(), 0x03);
-             EXPECT_EQ(mngr->AlbumData()[0], 0x77);
-         }},
+         [&](CDeviceMngr& m) { return m.SaveAlbum(out.album); },
+         [&] { EXPECT_EQ(out.album, saved); }},
         {"Load Album",
          {{0xFE, 0x21, 0x04, 0x00, 0x0D, 0, 0, 0, 0x05, 0, 0, 0, 0x02, 0, 0, 0, 1, 2, 3, 4, 5}},
          {Response(0)},
-         [&](CDeviceMngr& m) {
-             m.SetAlbum(5, 0x02, album);
-             return m.LoadAlbum();
-         }},
+         [&](CDeviceMngr& m) { return m.LoadAlbum(album, sizeof album); }},
         {"Write Album to Flash",
          {{0xFE, 0x22, 0x00, 0x00}},
          {Response(0)},
@@ -267,8 +261,10 @@ TEST_F(DevicePty, UnsupportedCommandsGiveDefaultsWithoutTalking) {
     EXPECT_TRUE(mngr->GetRegisteredData(1, registered).Ok());
     EXPECT_EQ(std::count(registered, registered + 10, 0), 10);
 
-    EXPECT_TRUE(mngr->SaveAlbum().Ok());
-    EXPECT_TRUE(mngr->LoadAlbum().Ok());
+    std::vector<std::uint8_t> album = {1, 2, 3};
+    EXPECT_TRUE(mngr->SaveAlbum(album).Ok());
+    EXPECT_TRUE(album.empty());
+    EXPECT_TRUE(mngr->LoadAlbum(album.data(), album.size()).Ok());
 
     // Setters the model lacks are skipped as successes.
     FacePicture picture;
@@ -359,10 +355,9 @@ TEST(DeviceCancel, EndsALongSendAndASilentWaitOnTheSerialPort) {
     CDeviceMngr mngr;
     ASSERT_EQ(mngr.Connect(module.Path(), 921600), kResultOk);
     mngr.SetSupportedCommands({0x21, 0xFF});
-    const std::vector<std::uint8_t> album(CDeviceMngr::kAlbumDataSize, 0x5A);
-    ASSERT_EQ(mngr.SetAlbum(static_cast<std::uint32_t>(album.size()), 0x01, album.data()), 0);
+    const std::vector<std::uint8_t> album(kSaveAlbumAnswerMax, 0x5A);
     DeviceReply load;
-    std::thread sender([&] { load = mngr.LoadAlbum(); });
+    std::thread sender([&] { load = mngr.LoadAlbum(album.data(), album.size()); });
     std::this_thread::sleep_for(200ms);  // well into the send
     mngr.Cancel();
     sender.join();

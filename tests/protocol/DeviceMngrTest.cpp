@@ -242,53 +242,42 @@ TEST_F(DeviceMemory, RegistrationPictureNeverOverruns) {
     }
 }
 
-TEST_F(DeviceMemory, SaveAlbumRejectsSizesBeyondWhatArrived) {
-    const std::uint8_t before[3] = {9, 8, 7};
-    ASSERT_EQ(mngr->SetAlbum(3, 0x01, before), 0);
-    struct Case {
-        std::uint32_t size;
-        std::size_t payload;
-        int result;
-        std::uint32_t kept;
-    } cases[] = {
-        {1000, 100, kResultCommError, 3},  // says 1000, brings 92
-        {33, 40, kResultCommError, 3},    {0xFFFFFFFFu, 64, kResultCommError, 3},
-        {20, 39, kResultCommError, 3},  // under 40 bytes: no album
-        {0, 0, kResultCommError, 3},    // empty payload: no album
-        {32, 40, kResultOk, 32},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.size);
-        Bytes p(c.payload, 0x42);
-        for (int i = 0; i < 4 && c.payload >= 4; ++i) {
-            p[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(c.size >> (8 * i));
-        }
-        if (c.payload > 4) {
-            p[4] = 0x02;
-        }
-        module.Answer(Response(0, p));
-        EXPECT_EQ(mngr->SaveAlbum().result, c.result);
-        EXPECT_EQ(mngr->AlbumSize(), c.kept);
-    }
-    EXPECT_EQ(mngr->AlbumFlag(), 0x02);
-    EXPECT_EQ(mngr->AlbumData()[31], 0x42);
+// The device manager moves the album bytes as they are; their meaning is the
+// album layer's (tests/album/AlbumTransferTest.cpp).
+TEST_F(DeviceMemory, SaveAlbumHandsOverTheAnswerAndTakesNoMore) {
+    std::vector<std::uint8_t> album = {9, 9};
+    const Bytes answer(40, 0x42);
+    module.Answer(Response(0, answer));
+    ASSERT_TRUE(mngr->SaveAlbum(album).Ok());
+    EXPECT_EQ(album, answer);
+
+    module.Answer(Response(0));
+    ASSERT_TRUE(mngr->SaveAlbum(album).Ok());
+    EXPECT_TRUE(album.empty()) << "an empty answer is no album, not the last one";
+
+    module.Answer(Response(0x05, answer));
+    album = {7};
+    const DeviceReply refused = mngr->SaveAlbum(album);
+    EXPECT_TRUE(refused.Answered());
+    EXPECT_EQ(refused.status, 0x05);
+    EXPECT_EQ(album, (std::vector<std::uint8_t>{7})) << "left alone unless Ok()";
+
+    module.Answer(Response(0, Bytes(kSaveAlbumAnswerMax + 1, 0)));
+    EXPECT_EQ(mngr->SaveAlbum(album).result, kResultOverflow);
 }
 
 TEST_F(DeviceMemory, LoadAlbumFrame) {
-    std::vector<std::uint8_t> album(100000);
-    for (std::size_t i = 0; i < album.size(); ++i) {
-        album[i] = static_cast<std::uint8_t>(i * 13);
+    std::vector<std::uint8_t> payload(100008);
+    for (std::size_t i = 0; i < payload.size(); ++i) {
+        payload[i] = static_cast<std::uint8_t>(i * 13);
     }
-    ASSERT_EQ(mngr->SetAlbum(100000, 0x05, album.data()), 0);
-    EXPECT_EQ(mngr->SetAlbum(CDeviceMngr::kAlbumDataSize + 1, 0, album.data()), -1);
     module.Answer(Response(0));
-    ASSERT_TRUE(mngr->LoadAlbum().Ok());
+    ASSERT_TRUE(mngr->LoadAlbum(payload.data(), payload.size()).Ok());
     const Bytes f = module.Frames().at(0);
     ASSERT_EQ(f.size(), 100016u);
-    EXPECT_EQ(Bytes(f.begin(), f.begin() + 16),
-              (Bytes{0xFE, 0x21, 0x04, 0x00, 0xA8, 0x86, 0x01, 0x00, 0xA0, 0x86, 0x01, 0x00, 0x05,
-                     0x00, 0x00, 0x00}));
-    EXPECT_TRUE(std::equal(album.begin(), album.end(), f.begin() + 16));
+    EXPECT_EQ(Bytes(f.begin(), f.begin() + 8),
+              (Bytes{0xFE, 0x21, 0x04, 0x00, 0xA8, 0x86, 0x01, 0x00}));
+    EXPECT_TRUE(std::equal(payload.begin(), payload.end(), f.begin() + 8));
 }
 
 TEST_F(DeviceMemory, FixedSizeAnswersOfTheWrongLengthAreCommunicationErrors) {
@@ -340,7 +329,7 @@ TEST_F(DeviceMemory, CancelEndsTheExchangeAndRefusesUntilResumed) {
     EXPECT_EQ(mngr->GetVersion(version).result, kResultCancelled);
     EXPECT_EQ(Execute({2}), kResultCancelled);
     EXPECT_EQ(mngr->Resync(0, 100, frame), kResultCancelled);
-    EXPECT_EQ(mngr->LoadAlbum().result, kResultCancelled);
+    EXPECT_EQ(mngr->LoadAlbum(nullptr, 0).result, kResultCancelled);
     EXPECT_EQ(mngr->Connect("/dev/kyto-no-such-port", 9600), kResultCancelled);
     EXPECT_EQ(module.Frames().size(), 1u) << "nothing more was sent";
 
