@@ -5,15 +5,10 @@
 
 #include "app/StabilisationAdapter.h"
 #include "base/TextCodec.h"
+#include "protocol/ResultCodes.h"
 #include "settings/FileOperate.h"
 
 namespace {
-
-void SleepMs(int ms) {
-    if (ms > 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    }
-}
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\0';
@@ -89,6 +84,7 @@ void CAppCore::LoadSettings() {
     stabilisation = ReadQuellFlag() == 1;
     outputLogFlag = ReadOutputLogFlag();
     registCount = deviceFolder.empty() ? 0 : ReadRegistCount(deviceFolder);
+    PublishStatus();
 }
 
 int CAppCore::Load() {
@@ -99,8 +95,45 @@ int CAppCore::Load() {
     return ConnectDevice(portName, baudRate);
 }
 
+bool CAppCore::Pause(int ms) {
+    if (pause_) {
+        return pause_(ms);
+    }
+    if (ms > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+    return true;
+}
+
+void CAppCore::PublishStatus() {
+    CoreStatus s;
+    s.connected = device_->IsConnected();
+    s.portName = portName;
+    s.baudRate = baudRate;
+    s.autoConnect = autoConnect;
+    s.modelName = modelName;
+    if (!modelName.empty()) {
+        s.firmwareVersion = FirmwareVersionText(version);
+    }
+    s.deviceId = deviceId;
+    s.deviceFolder = deviceFolder;
+    s.cameraAngle = cameraAngle;
+    s.current = current;
+    s.cameraResolution = cameraResolution;
+    s.verifyUserId = verifyUserId;
+    std::copy(functionFlags, functionFlags + kFunctionCount, s.functionFlags);
+    s.imageSizeCode = imageSizeCode;
+    s.stabilisation = stabilisation;
+    s.outputLogFlag = outputLogFlag;
+    s.registCount = registCount;
+    s.registeredUsers = registeredUsers;
+    status_.Publish(std::move(s));
+}
+
 int CAppCore::ConnectDevice(const std::string& port, int baud) {
-    SleepMs(delayBeforeConnectMs_);
+    if (!Pause(delayBeforeConnectMs_)) {
+        return kResultNoLink;
+    }
     portName = port;
     baudRate = baud;
     WriteComSettings(port, baud);
@@ -110,7 +143,10 @@ int CAppCore::ConnectDevice(const std::string& port, int baud) {
         return result;
     }
     for (int attempt = 0; attempt < 2; ++attempt) {
-        SleepMs(delayBeforeVersionMs_);
+        if (!Pause(delayBeforeVersionMs_)) {
+            // Cancelled: the link stays open for the caller's Disconnect.
+            return kResultNoLink;
+        }
         VersionInfo info;
         const DeviceReply reply = device_->GetVersion(info);
         result = reply.result;

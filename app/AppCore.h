@@ -7,15 +7,43 @@
 #include <vector>
 
 #include "app/ModuleFiles.h"
+#include "app/Published.h"
 #include "protocol/DeviceMngr.h"
 #include "settings/Settings.h"
 
-// The state shared by the front ends (window or command line) and the worker
-// threads: the device manager, the stored settings the application works
+// What the window may read of the core while the device worker owns it: a
+// copy taken after the last job (see CAppCore::Status).
+struct CoreStatus {
+    bool connected = false;
+    std::string portName;
+    int baudRate = 921600;
+    int autoConnect = 0;
+    std::string modelName;
+    std::string firmwareVersion;  // "MAJOR.MINOR.RELEASE.REVISION", empty before Get Version
+    std::int32_t deviceId = 0;
+    std::string deviceFolder;
+    int cameraAngle = 0;
+    DeviceSettings current;
+    int cameraResolution = 0;
+    int verifyUserId = -1;
+    std::uint8_t functionFlags[kFunctionCount] = {};
+    int imageSizeCode = 1;
+    bool stabilisation = true;
+    int outputLogFlag = 0;
+    int registCount = 0;
+    int registeredUsers = 0;
+};
+
+// The state shared by the front ends (window or command line) and the device
+// worker: the device manager, the stored settings the application works
 // with, the model description lists and the connected module's identity.
-// Plain data members are read and written on the thread that owns the
-// module at the time (the start-up thread, then the window thread while no
-// worker loop runs).
+//
+// One owner at a time touches the device manager and the plain fields: the
+// thread that creates and loads the core (start-up), then, from
+// CDeviceWorker::Start to Quit, the worker thread alone (every use is a job).
+// Every other thread reads Status(), a snapshot the worker publishes after
+// each job (and PublishStatus() after loading), and changes the core only
+// by posting a job.
 class CAppCore {
 public:
     CAppCore();
@@ -72,6 +100,15 @@ public:
         delayBeforeVersionMs_ = beforeVersionMs;
     }
 
+    // Waits of the connection sequence go through this; false means "stop
+    // now" (the device worker installs one that a cancel ends at once).
+    void SetPause(std::function<bool(int ms)> pause) { pause_ = std::move(pause); }
+
+    // Owner thread: publishes the fields below as a snapshot. Any thread:
+    // the last snapshot published.
+    void PublishStatus();
+    std::shared_ptr<const CoreStatus> Status() const { return status_.Get(); }
+
     const std::vector<ResolutionList>& ResolutionLists() const { return resolutionLists_; }
     const ResolutionList* SelectedResolutionList() const;
     const std::vector<CommandList>& CommandLists() const { return commandLists_; }
@@ -106,7 +143,10 @@ private:
     std::vector<CommandList> commandLists_;
     int delayBeforeConnectMs_ = 200;
     int delayBeforeVersionMs_ = 500;
+    std::function<bool(int ms)> pause_;
+    CPublished<CoreStatus> status_;
 
+    bool Pause(int ms);
     int PrepareDevice();
 };
 

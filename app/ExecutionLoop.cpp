@@ -1,134 +1,65 @@
+// The execution loop's frames, retries and resynchronisation.
 #include "app/ExecutionLoop.h"
 
 #include <chrono>
 
+#include "app/AppCore.h"
+#include "protocol/ResultCodes.h"
 #include "settings/Settings.h"
 
-CExecutionLoop::CExecutionLoop(CDeviceMngr& device, IExecutionChoices& choices, IFrameSink& sink)
-    : device_(device), choices_(choices), sink_(sink) {}
+namespace {
 
-CExecutionLoop::~CExecutionLoop() {
-    Quit();
+using Clock = std::chrono::steady_clock;
+
+int ElapsedMs(Clock::time_point since, Clock::time_point until) {
+    return static_cast<int>(std::chrono::duration<double, std::milli>(until - since).count());
 }
 
-void CExecutionLoop::Start() {
-    if (thread_.joinable()) {
-        return;
-    }
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        quit_ = false;
-    }
-    thread_ = std::thread(&CExecutionLoop::ThreadMain, this);
+bool HasImage(int imageType) {
+    return imageType == kImageQvga || imageType == kImageSmall;
 }
 
-void CExecutionLoop::Quit() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        quit_ = true;
-    }
-    changed_.notify_all();
-    if (thread_.joinable()) {
-        thread_.join();
-    }
+}  // namespace
+
+CExecutionLoop::CExecutionLoop(const CChoicesSnapshot& choices, IFrameSink& sink)
+    : choices_(choices), sink_(sink) {}
+
+JobId CExecutionLoop::Start(CDeviceWorker& worker, Mode mode, Poster poster,
+                            std::function<void(JobResult<ExecutionEnd>)> done) {
+    return worker.Post(
+        mode == kSingleShot ? "Execute once" : "Execute continuously",
+        [this, mode](CJobContext& job) { return Run(job, mode); }, std::move(poster),
+        std::move(done));
 }
 
-void CExecutionLoop::Run(Mode mode) {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        mode_ = mode;
-        runState_ = 1;
-    }
-    changed_.notify_all();
-}
-
-void CExecutionLoop::RequestStop() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (runState_ == 0) {
-            return;
-        }
-        runState_ = -1;
-    }
-    changed_.notify_all();
-}
-
-bool CExecutionLoop::IsRunning() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return runState_ != 0;
-}
-
-bool CExecutionLoop::WaitIdle(int timeoutMs) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    auto idle = [this] { return runState_ == 0; };
-    if (timeoutMs < 0) {
-        changed_.wait(lock, idle);
-        return true;
-    }
-    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), idle);
-}
-
-void CExecutionLoop::SetDeviceFolder(const std::string& folder) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    deviceFolder_ = folder;
-}
-
-bool CExecutionLoop::TakeDeviceError(int& code) {
-    if (!deviceError_.exchange(false)) {
-        return false;
-    }
-    code = deviceErrorCode_.load();
-    return true;
-}
-
-void CExecutionLoop::ThreadMain() {
+ExecutionEnd CExecutionLoop::Run(CJobContext& job, Mode mode) {
+    ExecutionEnd end;
     image_.Init(320, 240, kFormatGrey8, true);
-    for (;;) {
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [this] { return quit_ || runState_ != 0; });
-            if (quit_) {
-                break;
-            }
-            if (runState_ == -1) {
-                // Stopped before the next frame began: nothing to wait for.
-                lock.unlock();
-                EndRun();
-                continue;
-            }
-        }
-        RunFrame();
+    sequence_ = 0;
+    while (!job.StopRequested() && RunFrame(job, mode, end)) {
     }
-}
-
-// Ends a run: stabilisation ended, counters reset, listeners told, idle.
-// The listeners run before the loop turns idle, so whoever waits for the
-// idle state sees their effects.
-void CExecutionLoop::EndRun(bool failed, int failure) {
-    device_.EndStabilisation();
-    // The counter starts afresh with the next run, also after giving up.
+    // Every run starts stabilisation and the adaptive limit afresh, also
+    // after giving up.
+    job.Core().Device().EndStabilisation();
     retryCount_ = 0;
     nextTimeLimit_ = 0;
-    if (failed && onError_) {
-        onError_(failure);
-    }
-    if (onRunEnded_) {
-        onRunEnded_();
-    }
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        runState_ = 0;
-    }
-    changed_.notify_all();
+    return end;
 }
 
-void CExecutionLoop::RunFrame() {
-    using Clock = std::chrono::steady_clock;
+void CExecutionLoop::Report(FramePacket&& packet) {
+    packet.sequence = ++sequence_;
+    sink_.OnFrame(std::make_shared<const FramePacket>(std::move(packet)));
+}
 
-    ExecutionChoices choices = choices_.CurrentChoices();
-    std::uint8_t* flags = choices.functionFlags;
+bool CExecutionLoop::RunFrame(CJobContext& job, Mode mode, ExecutionEnd& end) {
+    CAppCore& core = job.Core();
+    CDeviceMngr& device = core.Device();
+
+    const ExecutionChoices choices = choices_.Current();
+    FramePacket packet;
+    std::uint8_t* flags = packet.functionFlags;
     for (int i = 0; i < 11; ++i) {
-        flags[i] = flags[i] ? 1 : 0;
+        flags[i] = choices.functionFlags[i] ? 1 : 0;
     }
     if (!flags[kFuncFace]) {
         // The face estimations need the face: off whatever their buttons say.
@@ -136,95 +67,103 @@ void CExecutionLoop::RunFrame() {
             flags[i] = 0;
         }
     }
-    std::string folder;
-    int mode = kSingleShot;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        folder = deviceFolder_;
-        mode = mode_;
-    }
+    packet.stabilisation = choices.stabilisation;
+    packet.displayImage = choices.displayImage;
+    packet.verifyUserId = choices.verifyUserId;
 
-    CFrameResult result;
-    const Clock::time_point start = Clock::now();
-    const int verifyUserId = verifyUserId_.load();
+    packet.started = Clock::now();
     bool verifyNotSelected = false;
     int status = 0;
     std::uint8_t responseCode = 0;
-
     if (flags[kFuncVerify]) {
-        if (verifyUserId == -1) {
+        if (choices.verifyUserId == -1) {
             verifyNotSelected = true;
-        } else if (verifyUserId != device_.LastVerifyUserId()) {
-            const DeviceReply reply = device_.SetVerifyUserId(verifyUserId);
+        } else if (choices.verifyUserId != device.LastVerifyUserId()) {
+            const DeviceReply reply = device.SetVerifyUserId(choices.verifyUserId);
             responseCode = reply.status;
             if (reply.Ok()) {
-                if (!folder.empty()) {
-                    WriteVerifyUserId(folder, verifyUserId);
+                core.verifyUserId = choices.verifyUserId;
+                if (!core.deviceFolder.empty()) {
+                    WriteVerifyUserId(core.deviceFolder, choices.verifyUserId);
                 }
             } else {
                 status = -1;
             }
         }
     }
+    packet.timeLimitMs = nextTimeLimit_;
     if (status == 0) {
-        frameTimeLimit_.store(nextTimeLimit_);
-        const DeviceReply reply =
-            device_.ExecuteFrame(flags, nextTimeLimit_, choices.imageType, choices.stabilisation,
-                                 verifyNotSelected, image_, result);
-        status = reply.result;
-        responseCode = reply.status;
+        status =
+            device.ExecuteFrame(flags, nextTimeLimit_, choices.imageType, choices.stabilisation,
+                                verifyNotSelected, image_, packet.result, responseCode);
     }
+    packet.finished = Clock::now();
+    packet.wallTime = std::chrono::system_clock::now();
 
     const double elapsedMs =
-        std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    const int responseTimeMs = static_cast<int>(elapsedMs);
+        std::chrono::duration<double, std::milli>(packet.finished - packet.started).count();
+    packet.responseTimeMs = static_cast<int>(elapsedMs);
     nextTimeLimit_ = static_cast<int>(2.0 * elapsedMs);
     if (nextTimeLimit_ != 0 && nextTimeLimit_ < 1000) {
         nextTimeLimit_ = 1000;
     }
-
-    bool stopRequested = false;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopRequested = runState_ == -1;
+    packet.status = status;
+    packet.responseCode = responseCode;
+    if (HasImage(choices.imageType)) {
+        packet.image = image_;
     }
+
     // A cancelled exchange is no fault to retry: the owner stopped the module.
-    if (stopRequested || status == kResultCancelled) {
-        EndRun();
-        return;
+    if (job.StopRequested() || status == kResultCancelled) {
+        return false;  // stopped: this frame is not reported
     }
 
     if (status != 0) {
-        const int limit = ReadSettingTime();
+        if (job.PortLost()) {
+            // Retrying a device that is gone only delays the news.
+            Report(std::move(packet));
+            end.reason = ExecutionEnd::kPortLost;
+            end.failure = status;
+            return false;
+        }
         // A negative limit counts as 0: give up at the first failure.
-        if (retryCount_ >= limit) {
-            EndRun(true, status);
-            return;
+        if (retryCount_ >= ReadSettingTime()) {
+            end.reason = ExecutionEnd::kGaveUp;
+            end.failure = status;
+            return false;
         }
         ++retryCount_;
-        sink_.ReportFrame(image_, flags, choices.stabilisation, status, responseCode, result,
-                          verifyUserId, responseTimeMs);
-        const Clock::time_point resyncStart = Clock::now();
-        const int imageType = choices.imageType == kImageQvga || choices.imageType == kImageSmall
-                                  ? choices.imageType
-                                  : kImageNone;
-        const int resync = device_.Resync(imageType, nextTimeLimit_, result);
-        const int resyncMs = static_cast<int>(
-            std::chrono::duration<double, std::milli>(Clock::now() - resyncStart).count());
-        sink_.ReportFrame(image_, flags, choices.stabilisation, resync, kResyncResponseCode, result,
-                          verifyUserId, resyncMs);
+        FramePacket resync;
+        resync.kind = FrameKind::kResync;
+        std::copy(flags, flags + 11, resync.functionFlags);
+        resync.stabilisation = packet.stabilisation;
+        resync.displayImage = packet.displayImage;
+        resync.verifyUserId = packet.verifyUserId;
+        resync.image = packet.image;
+        Report(std::move(packet));
+
+        resync.started = Clock::now();
+        resync.timeLimitMs = nextTimeLimit_;
+        resync.status = device.Resync(HasImage(choices.imageType) ? choices.imageType : kImageNone,
+                                      nextTimeLimit_, resync.result);
+        resync.finished = Clock::now();
+        resync.wallTime = std::chrono::system_clock::now();
+        resync.responseCode = kResyncResponseCode;
+        resync.responseTimeMs = ElapsedMs(resync.started, resync.finished);
+        Report(std::move(resync));
         nextTimeLimit_ = 0;
-        return;
+        return true;
     }
 
     retryCount_ = 0;
+    ++end.frames;
     if (responseCode != 0) {
-        deviceErrorCode_.store(responseCode);
-        deviceError_.store(true);
+        end.deviceErrorCode = responseCode;
     }
-    sink_.ReportFrame(image_, flags, choices.stabilisation, 0, responseCode, result, verifyUserId,
-                      responseTimeMs);
+    Report(std::move(packet));
     if (mode == kSingleShot) {
-        EndRun();
+        end.reason = ExecutionEnd::kSingleShot;
+        return false;
     }
+    return true;
 }

@@ -134,41 +134,93 @@ std::string DescribePortOpenFailure(const std::string& port, int error) {
     }
 }
 
-int ConnectForCommand(CAppCore& core, const std::string& port, int baud) {
-    std::cerr << "kyto: connecting to " << port << " at " << baud << " baud\n";
-    // Where the window asks the user again after a failed connection, the
-    // command line tries again by itself: the module is first sent back to
-    // 9600 baud, so that one that missed the baud switch (or was left at
-    // another rate) answers the next attempt.
+namespace {
+
+struct ConnectAttempt {
     int result = 0;
-    for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
-        result = core.ConnectDevice(port, baud);
-        const bool opened = !core.Device().Link() || core.Device().Link()->LastOpenError() == 0;
-        if (result == 0 || !opened) {
+    int openError = 0;  // errno of a port that would not open
+};
+
+// Where the window asks the user again after a failed connection, the
+// command line tries again by itself: the module is first sent back to 9600
+// baud, so that one that missed the baud switch (or was left at another
+// rate) answers the next attempt.
+ConnectAttempt ConnectAttempts(CJobContext& job, const std::string& port, int baud) {
+    CAppCore& core = job.Core();
+    ConnectAttempt attempt;
+    for (int i = 0; i < kConnectAttempts && !job.StopRequested(); ++i) {
+        attempt.result = core.ConnectDevice(port, baud);
+        attempt.openError = core.Device().Link() ? core.Device().Link()->LastOpenError() : 0;
+        if (attempt.result == 0 || attempt.openError != 0) {
             break;
         }
         core.Disconnect();
     }
-    if (result != 0) {
-        const int openError = core.Device().Link() ? core.Device().Link()->LastOpenError() : 0;
-        if (openError != 0) {
-            std::cerr << "kyto: " << DescribePortOpenFailure(port, openError) << "\n";
+    if (attempt.result != 0 || job.StopRequested()) {
+        core.Disconnect();
+    }
+    return attempt;
+}
+
+void DisconnectOnWorker(CDeviceWorker& worker) {
+    RunJob(
+        worker, "Disconnect", [](CJobContext& job) { job.Core().Disconnect(); }, StopMode::kFinish);
+}
+
+}  // namespace
+
+int ConnectForCommand(CDeviceWorker& worker, const std::string& port, int baud) {
+    std::cerr << "kyto: connecting to " << port << " at " << baud << " baud\n";
+    SetInterruptNote("the port was closed while connecting; the module may be left at " +
+                     std::to_string(baud) + " baud (the next connection sends it back to 9600)");
+    const JobResult<ConnectAttempt> connect = RunJob(
+        worker, "Connect", [&](CJobContext& job) { return ConnectAttempts(job, port, baud); });
+    if (!connect.Ran() || connect.end == JobEnd::kCancelled || StopSignal() != 0) {
+        DisconnectOnWorker(worker);
+        return InterruptedExit(
+            "connecting was interrupted; the module was sent back to 9600 baud "
+            "and the port closed");
+    }
+    const ConnectAttempt& attempt = connect.value;
+    if (attempt.result != 0) {
+        if (attempt.openError != 0) {
+            std::cerr << "kyto: " << DescribePortOpenFailure(port, attempt.openError) << "\n";
         } else {
             std::cerr << "kyto: the module on " << port << " did not answer at " << baud
-                      << " baud (result " << result
+                      << " baud (result " << attempt.result
                       << "): check that it is powered and connected, or try a lower --baud.\n";
         }
-        core.Disconnect();
         return kExitNoConnection;
     }
-    const int applied = core.ApplyStoredDeviceSettings();
-    if (applied != 0) {
-        std::cerr << "kyto: warning: the module did not take every stored device setting (result "
-                  << applied << ")\n";
+    const JobResult<int> applied = RunJob(worker, "Apply device settings", [](CJobContext& job) {
+        return job.Core().ApplyStoredDeviceSettings();
+    });
+    if (!applied.Ran() || applied.end == JobEnd::kCancelled || StopSignal() != 0) {
+        DisconnectOnWorker(worker);
+        return InterruptedExit(
+            "sending the stored device settings was interrupted; the module "
+            "was sent back to 9600 baud and the port closed");
     }
-    std::cerr << "kyto: connected to " << core.modelName << " (device ID " << core.deviceId
+    if (applied.value != 0) {
+        std::cerr << "kyto: warning: the module did not take every stored device setting (result "
+                  << applied.value << ")\n";
+    }
+    const auto status = worker.Status();
+    std::cerr << "kyto: connected to " << status->modelName << " (device ID " << status->deviceId
               << ")\n";
+    SetInterruptNote("the port was closed; the module was left at " + std::to_string(baud) +
+                     " baud (the next connection sends it back to 9600)");
     return kExitOk;
+}
+
+int ConnectForCommand(CAppCore& core, const std::string& port, int baud) {
+    int status = kExitOk;
+    {
+        CCliWorker worker(core);
+        worker.Start();
+        status = ConnectForCommand(worker, port, baud);
+    }
+    return status;
 }
 
 namespace {
@@ -192,19 +244,80 @@ void BlockStopSignals() {
 
 namespace {
 
+// The watcher and the watched job meet under this lock, so that a watch that
+// ends (and the worker it names) is never used by a late signal.
 std::mutex gStopMutex;
-std::function<void()> gStopHook;
+CDeviceWorker* gWorker = nullptr;  // the command's CCliWorker, while it exists
+JobId gWatchedJob = 0;
+StopMode gWatchedMode = StopMode::kCancel;
+std::string gInterruptNote;
 std::atomic<bool> gStopRequested{false};
+std::atomic<int> gStopSignal{0};
+
+const char* SignalName(int signal) {
+    return signal == SIGTERM ? "SIGTERM" : "SIGINT";
+}
+
+// Under gStopMutex.
+void ApplyStopToWatchedJob() {
+    if (!gWorker || gWatchedJob == 0) {
+        return;
+    }
+    if (gWatchedMode == StopMode::kCancel) {
+        gWorker->Cancel(gWatchedJob);
+    } else if (gWatchedMode == StopMode::kStop) {
+        gWorker->RequestStop(gWatchedJob);
+    }
+}
 
 }  // namespace
 
-void SetStopHook(std::function<void()> hook) {
+CCliWorker::CCliWorker(CAppCore& core) : CDeviceWorker(core) {
     std::lock_guard<std::mutex> lock(gStopMutex);
-    gStopHook = std::move(hook);
+    previous_ = gWorker;
+    gWorker = this;
+}
+
+CCliWorker::~CCliWorker() {
+    Quit();
+    std::lock_guard<std::mutex> lock(gStopMutex);
+    gWorker = previous_;
+}
+
+CJobWatch::CJobWatch(CDeviceWorker& worker, JobId id, StopMode mode) {
+    std::lock_guard<std::mutex> lock(gStopMutex);
+    if (&worker != gWorker) {
+        return;  // not the command's worker: signals end the process as usual
+    }
+    gWatchedJob = id;
+    gWatchedMode = mode;
+    if (gStopRequested.load()) {
+        ApplyStopToWatchedJob();  // the signal came before the job was watched
+    }
+}
+
+CJobWatch::~CJobWatch() {
+    std::lock_guard<std::mutex> lock(gStopMutex);
+    gWatchedJob = 0;
 }
 
 bool StopRequested() {
     return gStopRequested.load();
+}
+
+int StopSignal() {
+    return gStopSignal.load();
+}
+
+void SetInterruptNote(std::string note) {
+    std::lock_guard<std::mutex> lock(gStopMutex);
+    gInterruptNote = std::move(note);
+}
+
+int InterruptedExit(const std::string& stateLeft) {
+    const int signal = StopSignal() != 0 ? StopSignal() : SIGINT;
+    std::cerr << "kyto: interrupted by " << SignalName(signal) << ": " << stateLeft << "\n";
+    return 128 + signal;
 }
 
 void StartStopSignalWatcher() {
@@ -216,19 +329,26 @@ void StartStopSignalWatcher() {
                 continue;
             }
             const bool again = gStopRequested.exchange(true);
-            {
-                // The hook runs under the lock, so that whoever removes it
-                // (and then destroys what it refers to) waits for it.
-                std::lock_guard<std::mutex> lock(gStopMutex);
-                if (gStopHook && !again) {
-                    std::cerr << "kyto: stopping after the current exchange\n";
-                    gStopHook();
-                    continue;
-                }
+            if (!again) {
+                gStopSignal = signal;
             }
-            std::cerr << "kyto: interrupted\n";
+            std::lock_guard<std::mutex> lock(gStopMutex);
+            if (!again && gWorker) {
+                // The command stops in order: the watched job now, or the
+                // next one as soon as it is watched; clean-up finishes.
+                if (gWatchedJob != 0 && gWatchedMode != StopMode::kFinish) {
+                    std::cerr << (gWatchedMode == StopMode::kStop
+                                      ? "kyto: stopping after the current exchange\n"
+                                      : "kyto: stopping\n");
+                    ApplyStopToWatchedJob();
+                }
+                continue;
+            }
+            // Nothing that could stop in order, or the user insists.
+            std::cerr << "kyto: interrupted by " << SignalName(signal)
+                      << (gInterruptNote.empty() ? "" : ": " + gInterruptNote) << "\n";
             std::fflush(stdout);
-            std::_Exit(kExitOk);
+            std::_Exit(128 + signal);
         }
     }).detach();
 }

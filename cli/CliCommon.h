@@ -1,10 +1,14 @@
 #pragma once
 
 #include <functional>
+#include <future>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
+
+#include "app/DeviceWorker.h"
 
 class CAppCore;
 
@@ -14,6 +18,8 @@ enum ExitStatus : int {
     kExitFailed = 1,        // a module or file operation failed
     kExitUsage = 2,         // the command line was wrong
     kExitNoConnection = 3,  // the port did not open or the module did not answer
+    // 128 + the signal (130 SIGINT, 143 SIGTERM): a stop signal ended an
+    // operation before it finished (see InterruptedExit).
 };
 
 // Options in front of the command.
@@ -65,20 +71,80 @@ int EnterDataFolder(const GlobalOptions& global);
 int ResolvePort(const GlobalOptions& global, const CAppCore& core, std::string& port, int& baud);
 
 // Connects as the application does at start-up (baud switch, version, device
-// data, stored device settings) and explains failures on standard error.
-// kExitOk, or kExitNoConnection with the link closed.
+// data, stored device settings) on the worker (which owns `core`) and
+// explains failures on standard error. kExitOk; kExitNoConnection with the
+// link closed; or, when a stop signal interrupted it, InterruptedExit with
+// the module sent back to 9600 baud and the link closed.
+int ConnectForCommand(CDeviceWorker& worker, const std::string& port, int baud);
+// The same for a caller without a worker: one runs for the connection only,
+// and the core is the caller's again when this returns.
 int ConnectForCommand(CAppCore& core, const std::string& port, int baud);
 
 // A sentence a Linux user can act on, for a port that would not open.
 std::string DescribePortOpenFailure(const std::string& port, int error);
 
 // SIGINT and SIGTERM: blocked in every thread (BlockStopSignals, first thing
-// in main) and taken by one watcher thread (StartStopSignalWatcher). While a
-// stop hook is set (a detection run), the first signal calls it: the run
-// stops after the current exchange and the command ends normally. Without a
-// hook (connecting, or a command without a loop), or at a second signal, the
-// process ends at once with status 0.
+// in main) and taken by one watcher thread (StartStopSignalWatcher).
+//
+// While the command's CCliWorker exists and one of its jobs is watched
+// (CJobWatch), the first signal stops it after its
+// current step (StopMode::kStop: `detect --continuous`, which then ends
+// normally) or cancels it, ending the exchange in flight at once
+// (StopMode::kCancel: everything else); the command then cleans up and
+// returns InterruptedExit(...). A signal that arrives between two watched
+// jobs is applied to the next one as soon as it is watched. Without a
+// CCliWorker (a command that is not on the worker), or at a second signal,
+// the process ends at once with 128 + the signal, after printing the note
+// set with SetInterruptNote.
 void BlockStopSignals();
 void StartStopSignalWatcher();
-void SetStopHook(std::function<void()> hook);  // an empty function removes it
 bool StopRequested();
+int StopSignal();  // the first stop signal received, 0 none
+
+enum class StopMode {
+    kCancel,  // a stop signal cancels the job
+    kStop,    // a stop signal asks the job (a loop) to stop after its current step
+    kFinish,  // clean-up (disconnecting): only a second signal ends it, by ending the process
+};
+
+// The command's device worker; at most one at a time. Quits on destruction.
+class CCliWorker : public CDeviceWorker {
+public:
+    explicit CCliWorker(CAppCore& core);
+    ~CCliWorker();
+
+private:
+    CDeviceWorker* previous_ = nullptr;
+};
+
+// Watches a job of the command's worker (no effect for another worker).
+class CJobWatch {
+public:
+    CJobWatch(CDeviceWorker& worker, JobId id, StopMode mode);
+    ~CJobWatch();
+    CJobWatch(const CJobWatch&) = delete;
+    CJobWatch& operator=(const CJobWatch&) = delete;
+};
+
+// Runs `work` on the worker and waits for its end, watched with `mode`.
+template <class Work>
+auto RunJob(CDeviceWorker& worker, std::string name, Work work, StopMode mode = StopMode::kCancel)
+    -> JobResult<std::invoke_result_t<Work&, CJobContext&>> {
+    using R = std::invoke_result_t<Work&, CJobContext&>;
+    auto promise = std::make_shared<std::promise<JobResult<R>>>();
+    std::future<JobResult<R>> future = promise->get_future();
+    const JobId id =
+        worker.Post(std::move(name), std::move(work), InlinePoster(),
+                    [promise](JobResult<R> done) { promise->set_value(std::move(done)); });
+    CJobWatch watch(worker, id, mode);
+    return future.get();
+}
+
+// What the process leaves behind if a signal ends it at once (printed after
+// "kyto: interrupted"); empty for nothing to say.
+void SetInterruptNote(std::string note);
+
+// Reports an operation that a stop signal ended before it finished, with the
+// state it left ("the module was sent back to 9600 baud ..."), and returns
+// the exit status 128 + the signal.
+int InterruptedExit(const std::string& stateLeft);

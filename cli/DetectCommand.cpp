@@ -1,18 +1,21 @@
+// kyto detect: detection frames on the device worker, printed as text or JSON.
 #include <chrono>
 #include <cstdio>
+#include <future>
 #include <iostream>
-#include <mutex>
 #include <optional>
 #include <sstream>
 
 #include "album/AlbumMngr.h"
 #include "app/AppCore.h"
 #include "app/ExecutionLoop.h"
+#include "app/FrameLogger.h"
 #include "app/ResultText.h"
 #include "cli/CliCommon.h"
 #include "cli/FrameJson.h"
 #include "logging/DebugLogFileOpe.h"
 #include "logging/LogFileOpe.h"
+#include "protocol/ResultCodes.h"
 
 #ifdef KYTO_HAVE_SNAPSHOT
 #include "display/Snapshot.h"
@@ -68,81 +71,58 @@ bool ParseFunctionList(const std::string& list, std::uint8_t flags[11], std::str
     return true;
 }
 
-class FixedChoices : public IExecutionChoices {
-public:
-    explicit FixedChoices(const ExecutionChoices& choices) : choices_(choices) {}
-    ExecutionChoices CurrentChoices() override { return choices_; }
-
-private:
-    ExecutionChoices choices_;
-};
-
-// Prints, logs and counts every frame the loop reports.
+// Prints and counts every frame the loop reports (on the worker) and hands
+// it on to the result logs.
 class CliFrameSink : public IFrameSink {
 public:
+    CliFrameSink(CDeviceWorker& worker, CFrameLogger& logger) : worker_(worker), logger_(logger) {}
+
     bool json = false;
     int targetFrames = 0;  // successful frames after which the run stops; 0 = no limit
-    CLogFileOpe* dailyLog = nullptr;
-    CDebugLogFileOpe* debugLog = nullptr;
     std::string snapshotDir;
     int fullImageWidth = 640;
-    CExecutionLoop* loop = nullptr;
 
     int successes = 0;
     bool outputFailed = false;
-    bool logFailed = false;
+    bool snapshotFailed = false;
 
-    void ReportFrame(const CImageData& image, const std::uint8_t flags[11], bool stabilisation,
-                     int status, std::uint8_t responseCode, const CFrameResult& result,
-                     int verifyUserId, int responseTimeMs) override {
-        ++frame_;
-        const auto now = std::chrono::system_clock::now();
-        FrameTextInput text;
-        std::copy(flags, flags + 11, text.functionFlags);
-        text.stabilisation = stabilisation;
-        text.status = status;
-        text.returnCode = responseCode;
-        text.verifyUserId = verifyUserId;
-        text.responseTimeMs = responseTimeMs;
-        const std::string block = BuildFrameBlock(text, result, userNames_);
-
+    void OnFrame(const FramePacketPtr& packet) override {
+        const FramePacket& p = *packet;
         if (json) {
             JsonFrameInput in;
-            in.frame = frame_;
+            in.frame = static_cast<int>(++frame_);
             in.time = LocalIsoTime(
-                std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch())
+                std::chrono::duration_cast<std::chrono::milliseconds>(p.wallTime.time_since_epoch())
                     .count());
-            std::copy(flags, flags + 11, in.functionFlags);
-            in.stabilisation = stabilisation;
-            in.status = status;
-            in.returnCode = responseCode;
-            in.responseMs = responseTimeMs;
-            if (status == 0 && responseCode == 0) {
-                in.imageWidth = image.ImageWidth();
-                in.imageHeight = image.ImageHeight();
+            std::copy(p.functionFlags, p.functionFlags + 11, in.functionFlags);
+            in.stabilisation = p.stabilisation;
+            in.status = p.status;
+            in.returnCode = p.responseCode;
+            in.responseMs = p.responseTimeMs;
+            if (p.Succeeded()) {
+                in.imageWidth = p.image.ImageWidth();
+                in.imageHeight = p.image.ImageHeight();
             }
-            Print(FrameToJson(in, result).dump() + "\n");
+            Print(FrameToJson(in, p.result).dump() + "\n");
         } else {
-            Print(block);
+            ++frame_;
+            Print(CFrameLogger::BlockOf(p, userNames_));
         }
-        if (dailyLog &&
-            dailyLog->WriteBlock(block, false, std::chrono::system_clock::to_time_t(now)) != 0) {
-            logFailed = true;
-        }
-        LogBlock(debugLog, block, responseCode);
+        logger_.OnFrame(packet);
 #ifdef KYTO_HAVE_SNAPSHOT
-        if (!snapshotDir.empty() && status == 0 && responseCode == 0) {
-            const std::string path = SnapshotFileName(snapshotDir, frame_);
-            if (!SaveSnapshotPng(path, &image, result, flags, fullImageWidth, NameLookup())) {
+        if (!snapshotDir.empty() && p.Succeeded()) {
+            const std::string path = SnapshotFileName(snapshotDir, static_cast<int>(frame_));
+            if (!SaveSnapshotPng(path, &p.image, p.result, p.functionFlags, fullImageWidth,
+                                 NameLookup())) {
                 std::cerr << "kyto: could not write " << path << "\n";
-                logFailed = true;
+                snapshotFailed = true;
             }
         }
 #endif
-        if (status == 0) {
+        if (p.status == 0) {
             ++successes;
-            if (targetFrames > 0 && successes >= targetFrames && loop) {
-                loop->RequestStop();
+            if (targetFrames > 0 && successes >= targetFrames) {
+                worker_.RequestStopCurrent();
             }
         }
     }
@@ -155,15 +135,14 @@ public:
             std::fflush(stdout) != 0) {
             // Nobody reads the results any more (a closed pipe): stop.
             outputFailed = true;
-            if (loop) {
-                loop->RequestStop();
-            }
+            worker_.RequestStopCurrent();
         }
     }
 
     // Names of the registered users, for the Recognition lines and labels.
     void SetUserNames(std::vector<UserName> names) {
-        userNames_ = std::move(names);
+        userNames_ = names;
+        logger_.SetUserNames(std::move(names));
     }
 
 private:
@@ -180,7 +159,9 @@ private:
     }
 #endif
 
-    int frame_ = 0;
+    CDeviceWorker& worker_;
+    CFrameLogger& logger_;
+    std::uint64_t frame_ = 0;
     std::vector<UserName> userNames_;
 };
 
@@ -239,81 +220,99 @@ int RunDetect(const GlobalOptions& global, const DetectOptions& options) {
         return 0;
     });
 
-    FixedChoices fixedChoices(choices);
-    CliFrameSink sink;
-    CExecutionLoop loop(core.Device(), fixedChoices, sink);
-    if (int status = ConnectForCommand(core, port, baud); status != kExitOk) {
+    CChoicesSnapshot choiceSnapshot(choices);
+    CCliWorker worker(core);
+    worker.Start();
+    if (int status = ConnectForCommand(worker, port, baud); status != kExitOk) {
         return status;
     }
+    const auto disconnect = [&worker] {
+        RunJob(
+            worker, "Disconnect", [](CJobContext& job) { job.Core().Disconnect(); },
+            StopMode::kFinish);
+    };
+
+    CFrameLogger logger;
+    CliFrameSink sink(worker, logger);
     std::vector<UserName> names;
     for (const RegUserEntry& user : album.Store().ListUsers()) {
         names.push_back(UserName{user.id, user.name});
     }
     sink.SetUserNames(std::move(names));
 
-    CLogFileOpe dailyLog;
-    if (logOn && dailyLog.Open() < 0) {
+    if (logOn && logger.SetFileOutput(true) != 0) {
         std::cerr << "kyto: cannot open the result log in ./Log of the data folder\n";
-        core.Disconnect();
+        disconnect();
         return kExitFailed;
     }
     CDebugLogFileOpe debugLog;  // active only when ./Debug.ini exists
+    logger.SetDebugLog(&debugLog);
 
-    const std::string header = BuildVersionHeader(KYTO_VERSION, FirmwareVersionText(core.version));
+    const std::string header = BuildVersionHeader(KYTO_VERSION, worker.Status()->firmwareVersion);
     sink.json = options.output == "json";
     if (!sink.json) {
         sink.Print(header);
     }
-    if (logOn) {
-        dailyLog.WriteBlock(header, true, 0);
-        sink.dailyLog = &dailyLog;
-    }
-    LogBlock(&debugLog, header, 0);
-    sink.debugLog = &debugLog;
+    logger.AddVersionHeader(header);
 
 #ifdef KYTO_HAVE_SNAPSHOT
     if (!options.snapshotDir.empty()) {
         EnsureGuiApplication();
         CFileOperate::EnsureDirectory(options.snapshotDir);
-        int width = 640;
-        int height = 480;
-        core.ImageSizeForResolution(width, height);
+        const JobResult<int> width = RunJob(worker, "Image size", [](CJobContext& job) {
+            int w = 640;
+            int h = 480;
+            job.Core().ImageSizeForResolution(w, h);
+            return w;
+        });
         sink.snapshotDir = options.snapshotDir;
-        sink.fullImageWidth = width;
+        sink.fullImageWidth = width.value > 0 ? width.value : 640;
     }
 #endif
 
     const int frames = options.continuous ? 0 : (options.frames > 0 ? options.frames : 1);
     sink.targetFrames = frames;
-    sink.loop = &loop;
-    std::mutex failureMutex;
-    std::optional<int> failure;
-    loop.SetErrorCallback([&](int code) {
-        std::lock_guard<std::mutex> lock(failureMutex);
-        failure = code;
-    });
-    loop.SetVerifyUserId(options.verifyId ? *options.verifyId : core.verifyUserId);
-    loop.SetDeviceFolder(core.deviceFolder);
-    loop.Start();
-    loop.Run(frames == 1 ? CExecutionLoop::kSingleShot : CExecutionLoop::kContinuous);
-    SetStopHook([&loop] { loop.RequestStop(); });
-    loop.WaitIdle();
-    SetStopHook({});
-    loop.Quit();
-    core.Disconnect();
+    choiceSnapshot.SetVerifyUserId(options.verifyId ? *options.verifyId
+                                                    : worker.Status()->verifyUserId);
+    CExecutionLoop loop(choiceSnapshot, sink);
+    JobResult<ExecutionEnd> run;
+    {
+        std::promise<JobResult<ExecutionEnd>> ended;
+        std::future<JobResult<ExecutionEnd>> future = ended.get_future();
+        const JobId id = loop.Start(
+            worker, frames == 1 ? CExecutionLoop::kSingleShot : CExecutionLoop::kContinuous,
+            InlinePoster(), [&ended](JobResult<ExecutionEnd> end) { ended.set_value(end); });
+        // The user ends a continuous run after the current exchange; any
+        // other run stopped by a signal is cut short at once.
+        CJobWatch watch(worker, id, options.continuous ? StopMode::kStop : StopMode::kCancel);
+        run = future.get();
+    }
+    disconnect();
+    logger.SetDebugLog(nullptr);
 
-    std::lock_guard<std::mutex> lock(failureMutex);
-    if (failure) {
-        const int code = *failure;
-        const bool comm = code == -31 || code == -30 || code == -21;
+    const ExecutionEnd& end = run.value;
+    if (end.reason == ExecutionEnd::kGaveUp) {
+        const int code = end.failure;
         std::cerr << "kyto: detection gave up after the retry limit (result " << code << "): "
-                  << (comm         ? "communication error; try a lower --baud"
-                      : code == -1 ? "the module refused a command"
-                                   : "the module is not responding")
+                  << (IsCommunicationError(code) ? "communication error; try a lower --baud"
+                      : code == -1               ? "the module refused a command"
+                                                 : "the module is not responding")
                   << "\n";
         return kExitFailed;
     }
-    if (sink.outputFailed || sink.logFailed) {
+    if (end.reason == ExecutionEnd::kPortLost) {
+        std::cerr << "kyto: the port " << port << " vanished during detection (result "
+                  << end.failure << "): is the module still plugged in?\n";
+        return kExitFailed;
+    }
+    if (StopSignal() != 0 && !options.continuous &&
+        (run.end != JobEnd::kFinished || sink.successes < frames)) {
+        return InterruptedExit("detection stopped after " + std::to_string(sink.successes) +
+                               " of " + std::to_string(frames) +
+                               " frame(s); the module was sent back to 9600 baud and the port "
+                               "closed");
+    }
+    if (sink.outputFailed || sink.snapshotFailed || logger.TakeWriteFailure()) {
         return kExitFailed;
     }
     return kExitOk;

@@ -1,3 +1,4 @@
+// kyto version: the connected module's model, firmware version and device ID.
 #include <iostream>
 
 #include "app/AppCore.h"
@@ -18,13 +19,18 @@ void AddVersionCommand(CliRegistry& registry) {
         if (int status = ResolvePort(global, core, port, baud); status != kExitOk) {
             return status;
         }
-        if (int status = ConnectForCommand(core, port, baud); status != kExitOk) {
+        CCliWorker worker(core);
+        worker.Start();
+        if (int status = ConnectForCommand(worker, port, baud); status != kExitOk) {
             return status;
         }
-        std::cout << "Model: " << core.modelName << "\n"
-                  << "Firmware: " << FirmwareVersionText(core.version) << "\n"
-                  << "Device ID: " << core.deviceId << "\n";
-        core.Disconnect();
+        const auto status = worker.Status();
+        std::cout << "Model: " << status->modelName << "\n"
+                  << "Firmware: " << status->firmwareVersion << "\n"
+                  << "Device ID: " << status->deviceId << "\n";
+        RunJob(
+            worker, "Disconnect", [](CJobContext& job) { job.Core().Disconnect(); },
+            StopMode::kFinish);
         return kExitOk;
     });
 }

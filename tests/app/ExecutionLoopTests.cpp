@@ -1,13 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <future>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "TempDir.h"
 #include "app/AppCore.h"
+#include "app/DeviceWorker.h"
 #include "app/ExecutionLoop.h"
+#include "app/FrameLogger.h"
+#include "app/LatestFrameSlot.h"
+#include "app/LiveImageLoop.h"
 #include "emulator/harness/EmuProcess.h"
 #include "protocol/KytoProtocol.h"
 #include "settings/Settings.h"
@@ -50,12 +58,6 @@ private:
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> frames_;
 };
 
-class Choices : public IExecutionChoices {
-public:
-    ExecutionChoices value;
-    ExecutionChoices CurrentChoices() override { return value; }
-};
-
 struct Report {
     int status;
     int responseCode;
@@ -64,21 +66,22 @@ struct Report {
     CFrameResult result;
 };
 
+// Collects the loop's packets on the worker; stops the run after
+// `stopAfter` successful frames.
 class Sink : public IFrameSink {
 public:
-    CExecutionLoop* loop = nullptr;
-    int stopAfter = 0;  // successful frames
+    CDeviceWorker* worker = nullptr;
+    int stopAfter = 0;
     std::vector<Report> reports;
-    void ReportFrame(const CImageData&, const std::uint8_t*, bool, int status,
-                     std::uint8_t responseCode, const CFrameResult& result, int,
-                     int responseTimeMs) override {
-        reports.push_back({status, responseCode, responseTimeMs, loop->FrameTimeLimit(), result});
-        successes += status == 0;
+    int successes = 0;
+    void OnFrame(const FramePacketPtr& p) override {
+        reports.push_back(
+            {p->status, p->responseCode, p->responseTimeMs, p->timeLimitMs, p->result});
+        successes += p->status == 0;
         if (stopAfter > 0 && successes >= stopAfter) {
-            loop->RequestStop();
+            worker->RequestStopCurrent();
         }
     }
-    int successes = 0;
 };
 
 class LoopTest : public ::testing::Test {
@@ -99,22 +102,27 @@ protected:
         ASSERT_EQ(core_->ConnectDevice(emu_->PortPath(), 9600), 0);
         ASSERT_EQ(core_->ApplyStoredDeviceSettings(), 0);
         core_->Device().SetFrameObserver(&sent_);
-        loop_ = std::make_unique<CExecutionLoop>(core_->Device(), choices_, sink_);
-        loop_->SetDeviceFolder(core_->deviceFolder);
-        sink_.loop = loop_.get();
-        loop_->Start();
+        worker_ = std::make_unique<CDeviceWorker>(*core_);
+        worker_->Start();
+        loop_ = std::make_unique<CExecutionLoop>(choices_, sink_);
+        sink_.worker = worker_.get();
     }
 
-    void RunFrames(int successes) {
+    ExecutionEnd RunFrames(int successes) {
         sink_.stopAfter = successes;
         sink_.successes = 0;
-        loop_->Run(successes == 1 ? CExecutionLoop::kSingleShot : CExecutionLoop::kContinuous);
-        ASSERT_TRUE(loop_->WaitIdle(60000));
+        std::promise<JobResult<ExecutionEnd>> ended;
+        auto future = ended.get_future();
+        loop_->Start(*worker_,
+                     successes == 1 ? CExecutionLoop::kSingleShot : CExecutionLoop::kContinuous,
+                     InlinePoster(), [&](JobResult<ExecutionEnd> end) { ended.set_value(end); });
+        EXPECT_EQ(future.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+        return future.get().value;
     }
 
     void TearDown() override {
-        if (loop_) {
-            loop_->Quit();
+        if (worker_) {
+            worker_->Quit();
         }
         if (core_) {
             core_->Device().SetFrameObserver(nullptr);
@@ -125,8 +133,9 @@ protected:
     TempDir dir_;
     std::unique_ptr<CEmuProcess> emu_;
     std::unique_ptr<CAppCore> core_;
+    std::unique_ptr<CDeviceWorker> worker_;
     SentFrames sent_;
-    Choices choices_;
+    CChoicesSnapshot choices_;
     Sink sink_;
     std::unique_ptr<CExecutionLoop> loop_;
 };
@@ -135,20 +144,21 @@ protected:
 
 TEST_F(LoopTest, FaceOffSendsNoEstimationAndVerifyWithoutUserSendsNoVerify) {
     Connect({});
-    std::fill(choices_.value.functionFlags, choices_.value.functionFlags + 11, 1);
-    choices_.value.functionFlags[kFuncFace] = 0;
-    choices_.value.imageType = kImageNone;
-    RunFrames(1);
+    ExecutionChoices all;
+    std::fill(all.functionFlags, all.functionFlags + 11, 1);
+    all.functionFlags[kFuncFace] = 0;
+    all.imageType = kImageNone;
+    choices_.Set(all);
+    EXPECT_EQ(RunFrames(1).reason, ExecutionEnd::kSingleShot);
     ASSERT_EQ(sent_.ExecuteFlags(), (std::vector<int>{0x0003}));  // body and hand only
     ASSERT_EQ(sink_.reports.size(), 1u);
-    EXPECT_EQ(loop_->IsRunning(), false);  // single shot: idle after one frame
+    EXPECT_FALSE(worker_->IsBusy());  // single shot: idle after one frame
 
     // Verify on, no user selected: no verify bit, no Set Verify User ID, and
     // every face says "no user selected".
-    std::fill(choices_.value.functionFlags, choices_.value.functionFlags + 11, 0);
-    choices_.value.functionFlags[kFuncFace] = 1;
-    choices_.value.functionFlags[kFuncVerify] = 1;
-    loop_->SetVerifyUserId(-1);
+    const std::uint8_t faceVerify[11] = {0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1};
+    choices_.SetFunctionFlags(faceVerify);
+    choices_.SetVerifyUserId(-1);
     RunFrames(2);
     EXPECT_EQ(sent_.ExecuteFlags(), (std::vector<int>{0x0003, 0x0004, 0x0004}));
     EXPECT_EQ(sent_.Count("Set Verify User ID"), 0);
@@ -162,7 +172,7 @@ TEST_F(LoopTest, FaceOffSendsNoEstimationAndVerifyWithoutUserSendsNoVerify) {
     }
     EXPECT_GT(faces, 0);
     // With a user: sent once, kept in the device settings.
-    loop_->SetVerifyUserId(4);
+    choices_.SetVerifyUserId(4);
     RunFrames(2);
     EXPECT_EQ(sent_.Count("Set Verify User ID"), 1);
     EXPECT_EQ(sent_.ExecuteFlags().back(), 0x0404);
@@ -182,8 +192,8 @@ TEST_F(LoopTest, AdaptiveTimeLimitIsTwiceTheResponseTimeAndAtLeastOneSecond) {
     } cases[] = {{300, 1000, 1000}, {800, 1600, 2400}};
     for (const Case& c : cases) {
         Connect({"--delay-ms", std::to_string(c.delayMs)});
-        choices_.value.functionFlags[kFuncFace] = 1;
-        choices_.value.imageType = kImageNone;
+        choices_.SetFunction(kFuncFace, true);
+        choices_.SetImageType(kImageNone);
         RunFrames(3);
         ASSERT_EQ(sink_.reports.size(), 3u);
         EXPECT_EQ(sink_.reports[0].timeLimit, 0);  // first frame: the table limit
@@ -198,14 +208,133 @@ TEST_F(LoopTest, AdaptiveTimeLimitIsTwiceTheResponseTimeAndAtLeastOneSecond) {
             }
         }
         // A change of the choices goes back to the table limit for one frame.
-        choices_.value.imageType = kImageSmall;
+        choices_.SetImageType(kImageSmall);
         sink_.reports.clear();
         RunFrames(2);
         EXPECT_EQ(sink_.reports[0].timeLimit, 0);
         TearDown();
         loop_.reset();
+        worker_.reset();
         core_.reset();
-        sink_ = Sink();
+        sink_.reports.clear();
         emu_->Stop();
     }
+}
+
+// The window's road: packets into the latest-frame slot for the painter and
+// through the logger into the daily result log. A painter that is busy for
+// the whole run sees only the newest frame; the log has every one.
+TEST_F(LoopTest, ASlowPainterDropsFramesWhileTheDailyLogKeepsEveryOne) {
+    Connect({});
+    choices_.SetFunction(kFuncFace, true);
+    choices_.SetImageType(kImageSmall);
+    CLatestFrameSlot slot;
+    CFrameLogger logger;
+    ASSERT_EQ(logger.SetFileOutput(true), 0);
+    // Both sinks, in the order the window chains them: log, then slot.
+    struct Chain : IFrameSink {
+        std::vector<IFrameSink*> sinks;
+        void OnFrame(const FramePacketPtr& p) override {
+            for (IFrameSink* s : sinks) {
+                s->OnFrame(p);
+            }
+        }
+    } chain;
+    chain.sinks = {&logger, &slot, &sink_};
+    CExecutionLoop loop(choices_, chain);
+    sink_.stopAfter = 5;
+    std::promise<JobResult<ExecutionEnd>> ended;
+    loop.Start(*worker_, CExecutionLoop::kContinuous, InlinePoster(),
+               [&](JobResult<ExecutionEnd> end) { ended.set_value(end); });
+    const JobResult<ExecutionEnd> end = ended.get_future().get();
+    EXPECT_EQ(end.end, JobEnd::kFinished);
+    EXPECT_EQ(end.value.reason, ExecutionEnd::kStopped);
+    EXPECT_EQ(end.value.frames, 5);
+    logger.SetFileOutput(false);
+
+    FramePacketPtr newest = slot.Take();
+    ASSERT_TRUE(newest);
+    EXPECT_EQ(newest->sequence, sink_.reports.size());
+    EXPECT_EQ(slot.Dropped(), sink_.reports.size() - 1);
+    EXPECT_EQ(newest->image.Width(), 160);
+    EXPECT_TRUE(newest->Succeeded());
+    EXPECT_LE(newest->started, newest->finished);
+
+    std::string log;
+    for (const auto& entry : std::filesystem::directory_iterator("Log")) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        log.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::size_t blocks = 0;
+    for (std::size_t at = log.find("\r\nExecute "); at != std::string::npos;
+         at = log.find("\r\nExecute ", at + 1)) {
+        ++blocks;
+    }
+    EXPECT_EQ(blocks, sink_.reports.size());
+}
+
+TEST_F(LoopTest, LiveImagesUntilStoppedThenTheAnswer) {
+    Connect({});
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<FramePacketPtr> images;
+    struct Collect : IFrameSink {
+        std::function<void(const FramePacketPtr&)> take;
+        void OnFrame(const FramePacketPtr& p) override { take(p); }
+    } collect;
+    collect.take = [&](const FramePacketPtr& p) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            images.push_back(p);
+        }
+        changed.notify_all();
+    };
+    CLiveImageLoop live(collect);
+    std::promise<JobResult<LiveImageEnd>> ended;
+    const JobId id = live.Start(*worker_, InlinePoster(),
+                                [&](JobResult<LiveImageEnd> end) { ended.set_value(end); });
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ASSERT_TRUE(
+            changed.wait_for(lock, std::chrono::seconds(30), [&] { return images.size() >= 3; }));
+    }
+    EXPECT_TRUE(worker_->RequestStop(id));
+    const JobResult<LiveImageEnd> end = ended.get_future().get();
+    EXPECT_EQ(end.value.reason, LiveImageEnd::kStopped);
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(end.value.images, static_cast<int>(images.size()));
+    for (const FramePacketPtr& p : images) {
+        EXPECT_EQ(p->kind, FrameKind::kLiveImage);
+        EXPECT_TRUE(p->Succeeded());
+        EXPECT_EQ(p->image.Width(), 160);
+        EXPECT_EQ(p->image.Height(), 120);
+    }
+    // The image in flight when the stop came is not handed on.
+    EXPECT_GE(sent_.Count("Execute"), static_cast<int>(images.size()));
+    EXPECT_LE(sent_.Count("Execute"), static_cast<int>(images.size()) + 1);
+    // Preview frames change none of the remembered detection choices.
+    EXPECT_EQ(core_->Device().LastImageType(), -1);
+}
+
+// A module whose port vanishes mid-run: no ten resyncs against nothing, the
+// run ends as "port lost" and the window is told once.
+TEST_F(LoopTest, AVanishedPortEndsTheRunAndIsReportedOnce) {
+    Connect({"--vanish-after", "15"});  // the connection takes nine frames
+    int lost = 0;
+    worker_->SetPortLostListener(InlinePoster(), [&] { ++lost; });
+    choices_.SetFunction(kFuncFace, true);
+    choices_.SetImageType(kImageNone);
+    std::promise<JobResult<ExecutionEnd>> ended;
+    loop_->Start(*worker_, CExecutionLoop::kContinuous, InlinePoster(),
+                 [&](JobResult<ExecutionEnd> end) { ended.set_value(end); });
+    auto future = ended.get_future();
+    ASSERT_EQ(future.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    const JobResult<ExecutionEnd> end = future.get();
+    EXPECT_EQ(end.value.reason, ExecutionEnd::kPortLost);
+    EXPECT_TRUE(end.portLost);
+    EXPECT_NE(end.value.failure, 0);
+    EXPECT_EQ(sent_.Count("Resync"), 0);
+    // Further work hears the same news, but the listener only once.
+    EXPECT_TRUE(worker_->Submit("next", [](CJobContext&) {}).get().portLost);
+    EXPECT_EQ(lost, 1);
 }

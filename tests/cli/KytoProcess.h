@@ -68,16 +68,14 @@ public:
         }
     }
 
-    // Waits until standard output holds the text (false after timeoutMs).
+    // Waits until standard output (standard error) holds the text; false
+    // after timeoutMs. The files are all there is to wait on, so they are
+    // looked at every 20 ms.
     bool WaitForOutput(const std::string& text, int timeoutMs) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < end) {
-            if (Out().find(text) != std::string::npos) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return false;
+        return WaitForText(outPath_, text, timeoutMs);
+    }
+    bool WaitForError(const std::string& text, int timeoutMs) {
+        return WaitForText(errPath_, text, timeoutMs);
     }
 
     std::string Out() const { return ReadFile(outPath_); }
@@ -96,6 +94,17 @@ public:
     }
 
 private:
+    static bool WaitForText(const std::string& path, const std::string& text, int timeoutMs) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (std::chrono::steady_clock::now() < end) {
+            if (ReadFile(path).find(text) != std::string::npos) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+
     std::vector<std::string> args_;
     pid_t pid_ = -1;
     std::string outPath_;
