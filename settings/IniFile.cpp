@@ -256,8 +256,14 @@ int WriteIniString(const std::string& section, const std::string& key, const std
     if (FindSection(doc, sectionName, begin, end)) {
         std::string name;
         bool replaced = false;
+        std::string current;
         for (std::size_t i = begin; i < end && !replaced; ++i) {
-            if (KeyOf(doc.lines[i].text, name, nullptr) && EqualsNoCase(name, keyName)) {
+            if (KeyOf(doc.lines[i].text, name, &current) && EqualsNoCase(name, keyName)) {
+                if (current == Trim(stored)) {
+                    // Already stored as a read would return it: rewriting the
+                    // file (a rename and two syncs) would change nothing.
+                    return 0;
+                }
                 doc.lines[i].text = name + "=" + stored;
                 replaced = true;
             }

@@ -28,6 +28,8 @@ int ReadIniInt(const std::string& section, const std::string& key, int def, cons
 // keys are never lost. 0 when written, -1 when the file could not be written
 // (or a name could not be stored: empty key, a key holding '=', a section
 // holding ']', or line breaks in either). A line break in the value ends it.
+// A key that already holds the value (as a read would return it) leaves the
+// file untouched.
 int WriteIniString(const std::string& section, const std::string& key, const std::string& file,
                    const std::string& value);
 

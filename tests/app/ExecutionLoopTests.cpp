@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -337,4 +340,27 @@ TEST_F(LoopTest, AVanishedPortEndsTheRunAndIsReportedOnce) {
     // Further work hears the same news, but the listener only once.
     EXPECT_TRUE(worker_->Submit("next", [](CJobContext&) {}).get().portLost);
     EXPECT_EQ(lost, 1);
+}
+
+// Verify on without a selected user makes every frame save the function
+// flags again (the request clears verify); the store sees the value is
+// already there and leaves Application.ini alone.
+TEST_F(LoopTest, VerifyWithoutAUserDoesNotRewriteTheSettingsEveryFrame) {
+    Connect({});
+    const std::uint8_t faceVerify[11] = {0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1};
+    choices_.SetFunctionFlags(faceVerify);
+    choices_.SetImageType(kImageNone);
+    choices_.SetVerifyUserId(-1);
+    RunFrames(1);
+    struct stat before {};
+    ASSERT_EQ(stat("Application.ini", &before), 0);
+    RunFrames(4);
+    struct stat after {};
+    ASSERT_EQ(stat("Application.ini", &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    std::uint8_t stored[11];
+    ReadFunctionFlags(stored);
+    EXPECT_EQ(std::memcmp(stored, faceVerify, 11), 0);
+    EXPECT_EQ(sent_.ExecuteFlags().back(), 0x0004);  // still no verify in the request
 }

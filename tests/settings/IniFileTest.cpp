@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <climits>
 #include <string>
@@ -129,6 +131,34 @@ TEST(IniFile, WritesKeepEveryOtherLineInPlace) {
               "Y=2\r\n"
               "[New]\r\n"
               "Z=z\r\n");
+}
+
+// Writing what is already stored replaces nothing (a rename and two syncs
+// per frame otherwise); any change, or a key not yet there, is written.
+TEST(IniFile, WritingTheStoredValueLeavesTheFileAlone) {
+    TempDir dir;
+    PutFile("t.ini", "[ActiveFunction]\nFunction = 1029\nExecuteImage=1\n");
+    auto inode = [] {
+        struct stat st {};
+        EXPECT_EQ(stat("t.ini", &st), 0);
+        return st.st_ino;
+    };
+    const ino_t before = inode();
+    EXPECT_EQ(WriteIniInt("activefunction", "FUNCTION", "t.ini", 1029), 0);
+    EXPECT_EQ(WriteIniString("ActiveFunction", "ExecuteImage", "t.ini", " 1 "), 0);
+    EXPECT_EQ(inode(), before);
+    EXPECT_EQ(GetFile("t.ini"), "[ActiveFunction]\nFunction = 1029\nExecuteImage=1\n");
+
+    struct Case {
+        const char* key;
+        const char* value;
+    } changes[] = {{"Function", "1028"}, {"QuellFlag", "1"}, {"ExecuteImage", ""}};
+    for (const Case& c : changes) {
+        const ino_t previous = inode();
+        EXPECT_EQ(WriteIniString("ActiveFunction", c.key, "t.ini", c.value), 0);
+        EXPECT_NE(inode(), previous) << c.key;
+        EXPECT_EQ(ReadString("ActiveFunction", c.key), c.value);
+    }
 }
 
 TEST(IniFile, FirstMatchingSectionAndKeyWin) {
