@@ -132,7 +132,7 @@ void CAppCore::PublishStatus() {
 
 int CAppCore::ConnectDevice(const std::string& port, int baud) {
     if (!Pause(delayBeforeConnectMs_)) {
-        return kResultNoLink;
+        return kResultCancelled;
     }
     portName = port;
     baudRate = baud;
@@ -144,12 +144,16 @@ int CAppCore::ConnectDevice(const std::string& port, int baud) {
     }
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!Pause(delayBeforeVersionMs_)) {
-            // Cancelled: the link stays open for the caller's Disconnect.
-            return kResultNoLink;
+            return kResultCancelled;
         }
         VersionInfo info;
         const DeviceReply reply = device_->GetVersion(info);
         result = reply.result;
+        if (result == kResultCancelled) {
+            // The link stays open: the caller's Disconnect (after the cancel
+            // is lifted) sends the module back to 9600 baud.
+            return result;
+        }
         if (result != 0) {
             continue;
         }
@@ -162,8 +166,8 @@ int CAppCore::ConnectDevice(const std::string& port, int baud) {
         version = info;
         modelName = ModelNameFromVersion(info.model);
         result = PrepareDevice();
-        if (result == 0) {
-            return 0;
+        if (result == 0 || result == kResultCancelled) {
+            return result;
         }
         device_->Disconnect();
     }

@@ -62,7 +62,8 @@ public:
     // Connects at `baud` (baud switch), asks for the version (two attempts)
     // and prepares the per-module data: command list, device ID, device
     // folder, registered-user store, resolution list, device settings.
-    // 0 when connected and prepared; otherwise the failing result code or -1.
+    // 0 when connected and prepared; otherwise the failing result code or -1
+    // (kResultCancelled, with the link left open, when its job was cancelled).
     int ConnectDevice(const std::string& port, int baud);
     // Sends camera angle, thresholds, size ranges, face angles, camera
     // resolution and (when >= 0) the verify user ID, stopping at the first

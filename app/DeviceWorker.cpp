@@ -319,6 +319,10 @@ void CDeviceWorker::SetPortLostListener(Poster poster, std::function<void()> lis
 void CDeviceWorker::CancelExchange() {
     // Called under mutex_ while a job runs; the device manager's cancel is
     // safe from any thread and does not wait.
+    core_.Device().Cancel();
 }
 
-void CDeviceWorker::ClearCancel() {}
+void CDeviceWorker::ClearCancel() {
+    // On the worker, after the cancelled job has returned.
+    core_.Device().ResumeAfterCancel();
+}

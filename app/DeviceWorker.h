@@ -11,12 +11,11 @@
 //   worker.Post("Get Version",
 //       [](CJobContext& job) {
 //           VersionInfo info;
-//           std::uint8_t code = 0;
-//           const int result = job.Core().Device().GetVersion(info, code);
-//           return std::make_tuple(result, code, info);
+//           const DeviceReply reply = job.Core().Device().GetVersion(info);
+//           return std::make_pair(reply, info);
 //       },
 //       windowPoster,
-//       [this](JobResult<std::tuple<int, std::uint8_t, VersionInfo>> done) { ... });
+//       [this](JobResult<std::pair<DeviceReply, VersionInfo>> done) { ... });
 //
 // Every posted job gets exactly one completion, whatever happens to it: it
 // ran (kFinished), it was cancelled while it ran (kCancelled), or it never

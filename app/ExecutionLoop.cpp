@@ -93,9 +93,11 @@ bool CExecutionLoop::RunFrame(CJobContext& job, Mode mode, ExecutionEnd& end) {
     }
     packet.timeLimitMs = nextTimeLimit_;
     if (status == 0) {
-        status =
+        const DeviceReply reply =
             device.ExecuteFrame(flags, nextTimeLimit_, choices.imageType, choices.stabilisation,
-                                verifyNotSelected, image_, packet.result, responseCode);
+                                verifyNotSelected, image_, packet.result);
+        status = reply.result;
+        responseCode = reply.status;
     }
     packet.finished = Clock::now();
     packet.wallTime = std::chrono::system_clock::now();

@@ -22,12 +22,14 @@ LiveImageEnd CLiveImageLoop::Run(CJobContext& job) {
         FramePacket packet;
         packet.kind = FrameKind::kLiveImage;
         packet.started = Clock::now();
-        packet.status = device.ExecutePreview(image_, packet.result, packet.responseCode);
+        const DeviceReply reply = device.ExecutePreview(image_, packet.result);
+        packet.status = reply.result;
+        packet.responseCode = reply.status;
         packet.finished = Clock::now();
         packet.wallTime = std::chrono::system_clock::now();
         packet.responseTimeMs = static_cast<int>(
             std::chrono::duration<double, std::milli>(packet.finished - packet.started).count());
-        if (job.StopRequested()) {
+        if (job.StopRequested() || packet.status == kResultCancelled) {
             break;  // the answer to a stop comes without a further image
         }
         if (packet.status == kResultNoLink) {

@@ -156,7 +156,9 @@ ConnectAttempt ConnectAttempts(CJobContext& job, const std::string& port, int ba
         }
         core.Disconnect();
     }
-    if (attempt.result != 0 || job.StopRequested()) {
+    // A cancelled connection is closed by the next job, once the cancel is
+    // lifted, so that the module still hears the switch back to 9600 baud.
+    if (attempt.result != 0 && !job.StopRequested()) {
         core.Disconnect();
     }
     return attempt;

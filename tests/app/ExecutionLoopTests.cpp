@@ -10,6 +10,7 @@
 #include <future>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TempDir.h"
@@ -21,6 +22,7 @@
 #include "app/LiveImageLoop.h"
 #include "emulator/harness/EmuProcess.h"
 #include "protocol/KytoProtocol.h"
+#include "protocol/ResultCodes.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -363,4 +365,48 @@ TEST_F(LoopTest, VerifyWithoutAUserDoesNotRewriteTheSettingsEveryFrame) {
     ReadFunctionFlags(stored);
     EXPECT_EQ(std::memcmp(stored, faceVerify, 11), 0);
     EXPECT_EQ(sent_.ExecuteFlags().back(), 0x0004);  // still no verify in the request
+}
+
+// A module that falls silent: the exchange in flight waits for its limit
+// (Save Album at 9600 baud: many minutes; a frame: seconds) unless the
+// owner cancels it; the cancel ends it at once, and the next job runs
+// normally.
+TEST_F(LoopTest, CancelEndsAnExchangeWithASilentModule) {
+    Connect({"--silent-after", "9"});  // silent from the first exchange after connecting
+    std::promise<void> started;
+    auto transfer = worker_->Submit("Save Album", [&](CJobContext& job) {
+        started.set_value();
+        return job.Core().Device().SaveAlbum();
+    });
+    started.get_future().wait();
+    EXPECT_TRUE(worker_->CancelCurrent());
+    ASSERT_EQ(transfer.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    const JobResult<DeviceReply> saved = transfer.get();
+    EXPECT_EQ(saved.end, JobEnd::kCancelled);
+    EXPECT_EQ(saved.value.result, kResultCancelled);
+    EXPECT_FALSE(saved.portLost);
+
+    // The loop on the same silent module: cancelled, it ends without the
+    // retries and resyncs of a failed frame.
+    choices_.SetFunction(kFuncFace, true);
+    std::promise<JobResult<ExecutionEnd>> ended;
+    loop_->Start(*worker_, CExecutionLoop::kContinuous, InlinePoster(),
+                 [&](JobResult<ExecutionEnd> end) { ended.set_value(end); });
+    while (worker_->CurrentJob() == 0) {
+        std::this_thread::yield();
+    }
+    EXPECT_TRUE(worker_->CancelCurrent());
+    auto future = ended.get_future();
+    ASSERT_EQ(future.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    const JobResult<ExecutionEnd> end = future.get();
+    EXPECT_EQ(end.end, JobEnd::kCancelled);
+    EXPECT_EQ(end.value.reason, ExecutionEnd::kStopped);
+    EXPECT_EQ(sent_.Count("Resync"), 0);
+    EXPECT_TRUE(sink_.reports.empty());
+
+    // The cancel does not outlive its job.
+    EXPECT_FALSE(
+        worker_->Submit("next", [](CJobContext& job) { return job.Core().Device().IsCancelled(); })
+            .get()
+            .value);
 }
