@@ -376,7 +376,8 @@ TEST_F(LoopTest, CancelEndsAnExchangeWithASilentModule) {
     std::promise<void> started;
     auto transfer = worker_->Submit("Save Album", [&](CJobContext& job) {
         started.set_value();
-        return job.Core().Device().SaveAlbum();
+        std::vector<std::uint8_t> album;
+        return job.Core().Device().SaveAlbum(album);
     });
     started.get_future().wait();
     EXPECT_TRUE(worker_->CancelCurrent());
