@@ -15,10 +15,10 @@ class CompletionQueue {
 public:
     Poster MakePoster() {
         return [this](std::function<void()> completion) {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                queue_.push_back(std::move(completion));
-            }
+            // Notified under the lock: the test thread may run the completion
+            // and end the test (destroying the queue) as soon as it is in.
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.push_back(std::move(completion));
             changed_.notify_all();
         };
     }

@@ -34,8 +34,8 @@ protected:
 
     TempDir dir_;
     CAppCore core_;
+    CompletionQueue window_;  // outlives the worker, whose thread posts into it
     CDeviceWorker worker_;
-    CompletionQueue window_;
     std::mutex mutex_;
     std::vector<std::string> events_;
 };
