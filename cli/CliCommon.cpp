@@ -3,6 +3,7 @@
 #include <grp.h>
 #include <pthread.h>
 #include <signal.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -98,6 +99,10 @@ int ResolvePort(const GlobalOptions& global, const CAppCore& core, std::string& 
 }
 
 std::string DescribePortOpenFailure(const std::string& port, int error) {
+    if (strcasecmp(port.c_str(), "LAN") == 0) {
+        return "the network link (LAN) did not open: " + CDeviceLink::DescribeLanOpenError(error) +
+               ". See \"Reaching a module over the network\" in the README.";
+    }
     std::string path = port;
     if (path.find('/') == std::string::npos) {
         path = "/dev/" + path;
@@ -127,8 +132,6 @@ std::string DescribePortOpenFailure(const std::string& port, int error) {
             return "the port " + path +
                    " is busy: another program holds it. Close that program (`fuser " + path +
                    "` names it) and try again.";
-        case EPROTONOSUPPORT:
-            return "the network link (LAN) is not available in this build; give a serial port.";
         default:
             return "the port " + path + " could not be opened: " + std::strerror(error);
     }
@@ -139,6 +142,7 @@ namespace {
 struct ConnectAttempt {
     int result = 0;
     int openError = 0;  // errno of a port that would not open
+    std::string route;  // " over the network: connect to ..." for the socket link
 };
 
 // Where the window asks the user again after a failed connection, the
@@ -150,7 +154,11 @@ ConnectAttempt ConnectAttempts(CJobContext& job, const std::string& port, int ba
     ConnectAttempt attempt;
     for (int i = 0; i < kConnectAttempts && !job.StopRequested(); ++i) {
         attempt.result = core.ConnectDevice(port, baud);
-        attempt.openError = core.Device().Link() ? core.Device().Link()->LastOpenError() : 0;
+        const CDeviceLink* link = core.Device().Link();
+        attempt.openError = link ? link->LastOpenError() : 0;
+        if (attempt.result == 0 && link && link->LinkMode() >= 0) {
+            attempt.route = " over the network: " + link->LanDescription();
+        }
         if (attempt.result == 0 || attempt.openError != 0) {
             break;
         }
@@ -209,7 +217,7 @@ int ConnectForCommand(CDeviceWorker& worker, const std::string& port, int baud) 
     }
     const auto status = worker.Status();
     std::cerr << "kyto: connected to " << status->modelName << " (device ID " << status->deviceId
-              << ")\n";
+              << ")" << attempt.route << "\n";
     SetInterruptNote("the port was closed; the module was left at " + std::to_string(baud) +
                      " baud (the next connection sends it back to 9600)");
     return kExitOk;

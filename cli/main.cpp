@@ -20,14 +20,17 @@ const Registrar kCommandGroups[] = {
 int main(int argc, char** argv) {
     BlockStopSignals();
 
-    CLI::App app{"Kyto Demo on the command line: talks to a Kyto module on a serial port."};
+    CLI::App app{
+        "Kyto Demo on the command line: talks to a Kyto module on a serial port or, as LAN, "
+        "behind a network adapter."};
     app.name("kyto");
     app.require_subcommand(1);
     GlobalOptions global;
     app.add_option(
         "--data-dir", global.dataDir,
         "folder with the settings, logs and module data (default: the program's folder)");
-    app.add_option("--port", global.port, "serial port, e.g. /dev/ttyUSB0 (default: COMPortName)");
+    app.add_option("--port", global.port,
+                   "serial port, e.g. /dev/ttyUSB0, or LAN (default: COMPortName)");
     app.add_option("--baud", global.baud, "baud rate (default: BaudRate of Application.ini)");
 
     CliRegistry registry(app, global);

@@ -22,8 +22,10 @@ function(kyto_add_test)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()
+    # KYTO_LOOPBACK_ONLY: no test may send a datagram or connect anywhere but
+    # 127.0.0.0/8, whatever its settings say (see link/KytoSocket.h).
     set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "KYTO_BIN_DIR=${KYTO_BIN_DIR};QT_QPA_PLATFORM=offscreen")
+        ENVIRONMENT "KYTO_BIN_DIR=${KYTO_BIN_DIR};QT_QPA_PLATFORM=offscreen;KYTO_LOOPBACK_ONLY=1")
     if(T_LABELS)
         set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
     endif()

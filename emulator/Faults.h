@@ -16,6 +16,9 @@ struct FaultOptions {
     double truncateRate = 0;     // fraction of responses cut short
     long long silentAfter = -1;  // answer this many frames, then nothing at all (-1 off)
     long long vanishAfter = -1;  // answer this many frames, then close the port and exit (-1 off)
+    // Over TCP: answer this many frames, send half of the next answer and
+    // close the connection (once; the next host is served as usual). -1 off.
+    long long hangupAfter = -1;
 };
 
 class CFaultInjector {

@@ -117,6 +117,10 @@ bool CLineServer::OpenNetwork(std::string& error) {
         nextConnect_ = Clock::now();
     }
     portPath_ = "127.0.0.1:" + std::to_string(tcpBound_);
+    const bool appListens = line_.tcpConnectPort >= 0;
+    const std::uint8_t mode =
+        line_.modeByte >= 0 ? static_cast<std::uint8_t>(line_.modeByte) : ModeByte(appListens);
+    reply_ = DiscoveryReply(mode, appListens ? tcpBound_ : 0, appListens ? 0 : tcpBound_);
     return true;
 }
 
@@ -128,20 +132,53 @@ void CLineServer::DropPeer() {
         decoder_.Reset();
         queue_.clear();
         out_.active = false;
-        nextConnect_ = Clock::now() + std::chrono::milliseconds(200);
+        out_.hangUpWhenSent = false;
+        const Clock::time_point now = Clock::now();
+        nextConnect_ = now + ConnectRetry(now);
     }
 }
 
+// A host that has just configured the adapter is about to listen: look for
+// it often for a while, then at a calm pace.
+CLineServer::Clock::duration CLineServer::ConnectRetry(Clock::time_point now) const {
+    return now < eagerUntil_ ? std::chrono::milliseconds(20) : std::chrono::milliseconds(200);
+}
+
 void CLineServer::TryConnect(Clock::time_point now) {
-    if (pty_ || io_ >= 0 || line_.tcpConnectPort < 0 || now < nextConnect_) {
+    if (pty_ || io_ >= 0 || line_.tcpConnectPort < 0 || now < nextConnect_ ||
+        (line_.udpPort >= 0 && !configured_)) {
         return;
     }
     io_ = ConnectTcp(line_.tcpConnectPort);
     if (io_ >= 0) {
         Log("connected to the host");
     } else {
-        nextConnect_ = now + std::chrono::milliseconds(200);
+        nextConnect_ = now + ConnectRetry(now);
     }
+}
+
+void CLineServer::OnConfiguration(const std::uint8_t* data, std::size_t size) {
+    Configuration c = CheckConfiguration(data, size, reply_, line_.configTag);
+    if (!c.addressed) {
+        Log("ignored a datagram not addressed to this adapter");
+        return;
+    }
+    if (c.valid && IndexOfBaud(c.baud) < 0) {
+        c.valid = false;
+        c.problem = "baud rate " + std::to_string(c.baud) + " is not one the module offers";
+    }
+    if (!c.valid) {
+        // Always told: a host that builds this datagram wrongly leaves a real
+        // adapter unconfigured, and the tests must see why.
+        std::fprintf(stderr, "kyto-emu: configuration datagram refused: %s\n", c.problem.c_str());
+        return;
+    }
+    Log("adapter configured for " + std::to_string(c.baud) + " baud");
+    configured_ = true;
+    adapterRate_ = c.baud;
+    const Clock::time_point now = Clock::now();
+    eagerUntil_ = now + std::chrono::seconds(2);
+    nextConnect_ = std::min(nextConnect_, now);
 }
 
 void CLineServer::AnswerDatagrams() {
@@ -154,16 +191,12 @@ void CLineServer::AnswerDatagrams() {
         if (n < 0) {
             return;
         }
-        int baud = 0;
         if (IsDiscoveryRequest(buffer, static_cast<std::size_t>(n))) {
-            const bool appListens = line_.tcpConnectPort >= 0;
-            const auto reply =
-                DiscoveryReply(appListens, appListens ? tcpBound_ : 0, appListens ? 0 : tcpBound_);
-            sendto(udp_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from),
+            sendto(udp_, reply_.data(), reply_.size(), 0, reinterpret_cast<sockaddr*>(&from),
                    fromLength);
             Log("answered a discovery request");
-        } else if (IsConfiguration(buffer, static_cast<std::size_t>(n), baud)) {
-            Log("adapter configured for " + std::to_string(baud) + " baud");
+        } else {
+            OnConfiguration(buffer, static_cast<std::size_t>(n));
         }
     }
 }
@@ -253,7 +286,7 @@ void CLineServer::Close() {
 
 int CLineServer::HostRate() const {
     if (!pty_) {
-        return rate_;  // the adapter's UART follows the module's rate
+        return adapterRate_ > 0 ? adapterRate_ : rate_;
     }
     termios t{};
     if (tcgetattr(io_, &t) != 0) {
@@ -324,7 +357,9 @@ void CLineServer::ReadInput(Clock::time_point now) {
         const int host = HostRate();
         // (A change that went unreported shows as a rate unlike the last one.)
         const bool changed = rateChanged || host != lastSeenHostRate_;
-        const bool accepted = host == rate_ || (changed && matchedBefore);
+        // (Over TCP the rate is set by a datagram that came before the
+        // bytes: nothing to judge twice.)
+        const bool accepted = host == rate_ || (pty_ && changed && matchedBefore);
         lastSeenHostRate_ = host;
         rateChanged = false;
         matchedBefore = host == rate_;
@@ -404,6 +439,11 @@ void CLineServer::TakeFrames(std::vector<CommandFrame>& frames) {
         }
         if (f.code == kExecute || f.code == kExecuteEx) {
             ++framesRequested_;
+            if (faultOptions_.hangupAfter >= 0 && !hungUp_ &&
+                framesRequested_ > faultOptions_.hangupAfter) {
+                hangUpDue_ = true;
+                hungUp_ = true;
+            }
             if (faultOptions_.vanishAfter >= 0 && framesRequested_ > faultOptions_.vanishAfter) {
                 vanish_ = true;
                 return;
@@ -434,6 +474,11 @@ void CLineServer::StartNextCommand(Clock::time_point now) {
         Log("command " + Hex(code) + " (" + std::to_string(p.command.payload.size()) +
             " bytes) -> " + Hex(r.code) + " with " + std::to_string(r.payload.size()) + " bytes");
         out_.bytes = faults_.Apply(EncodeResponse(r.code, r.payload));
+        out_.hangUpWhenSent = hangUpDue_ && r.frame;
+        if (out_.hangUpWhenSent) {
+            hangUpDue_ = false;
+            out_.bytes.resize(out_.bytes.size() / 2);
+        }
         out_.sent = 0;
         out_.start = now;
         if (r.frame && faultOptions_.delayMs > 0) {
@@ -453,6 +498,10 @@ void CLineServer::PumpOutput(Clock::time_point now) {
         const std::size_t remaining = out_.bytes.size() - out_.sent;
         if (remaining == 0) {
             out_.active = false;
+            if (out_.hangUpWhenSent) {
+                Log("hanging up in the middle of a response");
+                DropPeer();
+            }
             return;
         }
         std::size_t chunk = remaining;
@@ -510,7 +559,7 @@ int CLineServer::Run(const volatile std::sig_atomic_t* stop, const sigset_t* wai
             wake = std::min(wake, lastInput_ + std::chrono::milliseconds(line_.framePauseMs));
         }
         TryConnect(now);
-        if (!pty_ && io_ < 0 && line_.tcpConnectPort >= 0) {
+        if (!pty_ && io_ < 0 && line_.tcpConnectPort >= 0 && (line_.udpPort < 0 || configured_)) {
             wake = std::min(wake, nextConnect_);
         }
         pollfd fds[3];
@@ -522,7 +571,7 @@ int CLineServer::Run(const volatile std::sig_atomic_t* stop, const sigset_t* wai
             io = &fds[count++];
             *io = {io_, static_cast<short>(POLLIN | POLLPRI | (out_.waitWritable ? POLLOUT : 0)),
                    0};
-        } else if (listen_ >= 0) {
+        } else if (listen_ >= 0 && (line_.udpPort < 0 || configured_)) {
             listener = &fds[count++];
             *listener = {listen_, POLLIN, 0};
         }

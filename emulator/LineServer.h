@@ -10,6 +10,7 @@
 #include "emulator/Faults.h"
 #include "emulator/Frames.h"
 #include "emulator/Module.h"
+#include "emulator/Network.h"
 
 // The module's serial line on a pseudo-terminal (or, behind a network
 // adapter, a TCP connection on the loopback interface).
@@ -36,6 +37,10 @@ struct LineOptions {
     int tcpListenPort = -1;
     int tcpConnectPort = -1;
     int udpPort = -1;
+    // The adapter's six-digit configuration tag, and the mode byte of its
+    // discovery reply (-1: 0x01 when it connects, 0x02 when it listens).
+    std::string configTag = kDefaultConfigTag;
+    int modeByte = -1;
 };
 
 // Baud index of the 0x0E command → rate; 0 for an invalid index.
@@ -78,13 +83,16 @@ private:
         Clock::time_point lineClock;  // when everything sent so far has left the line
         bool active = false;
         bool waitWritable = false;
+        bool hangUpWhenSent = false;  // the hang-up fault: close once this has left
     };
 
     bool OpenPty(std::string& error);
     bool OpenNetwork(std::string& error);
     void DropPeer();
     void TryConnect(Clock::time_point now);
+    Clock::duration ConnectRetry(Clock::time_point now) const;
     void AnswerDatagrams();
+    void OnConfiguration(const std::uint8_t* data, std::size_t size);
     int HostRate() const;
     void ReadInput(Clock::time_point now);
     void OnHostSettings(std::uint8_t status, Clock::time_point now);
@@ -110,6 +118,17 @@ private:
     int tcpBound_ = 0;
     int udpBound_ = 0;
     Clock::time_point nextConnect_;
+    // The network adapter: its discovery reply, and what the last valid
+    // configuration datagram set. Before the first one its UART follows
+    // the module's rate; after it, it runs at the configured rate. With
+    // discovery on, the adapter serves hosts (accepts or connects to them)
+    // only once configured.
+    Reply reply_{};
+    bool configured_ = false;
+    int adapterRate_ = 0;
+    Clock::time_point eagerUntil_;  // retry connecting quickly after a configuration
+    bool hangUpDue_ = false;
+    bool hungUp_ = false;
     int rate_ = 9600;
     int lastSeenHostRate_ = 0;
     // What the host did with its line settings (see OnHostSettings).

@@ -7,7 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace kyto::emu {
@@ -106,10 +108,16 @@ bool IsDiscoveryRequest(const std::uint8_t* data, std::size_t size) {
     return true;
 }
 
-std::array<std::uint8_t, kDiscoveryReplyBytes> DiscoveryReply(bool appListens, int serverPort,
-                                                              int clientPort) {
-    std::array<std::uint8_t, kDiscoveryReplyBytes> r{};
+std::uint8_t ModeByte(bool appListens) {
+    return appListens ? 0x01 : 0x02;
+}
+
+Reply DiscoveryReply(std::uint8_t modeByte, int serverPort, int clientPort) {
+    Reply r{};
     std::memcpy(r.data(), kAdapterIdentity, sizeof kAdapterIdentity);
+    for (std::size_t i = 19; i < r.size(); ++i) {
+        r[i] = static_cast<std::uint8_t>(0xA0 + i);
+    }
     const std::uint8_t reversed[4] = {1, 0, 0, 127};  // 127.0.0.1, last octet first
     std::memcpy(r.data() + 7, reversed, 4);
     r[11] = static_cast<std::uint8_t>(serverPort & 0xFF);
@@ -117,17 +125,69 @@ std::array<std::uint8_t, kDiscoveryReplyBytes> DiscoveryReply(bool appListens, i
     std::memcpy(r.data() + 13, reversed, 4);
     r[17] = static_cast<std::uint8_t>(clientPort & 0xFF);
     r[18] = static_cast<std::uint8_t>((clientPort >> 8) & 0xFF);
-    r[23] = appListens ? 0x01 : 0x02;
+    r[23] = modeByte;
     return r;
 }
 
-bool IsConfiguration(const std::uint8_t* data, std::size_t size, int& baud) {
-    if (size != kDiscoveryBytes ||
-        std::memcmp(data, kAdapterIdentity, sizeof kAdapterIdentity) != 0) {
-        return false;
+Configuration CheckConfiguration(const std::uint8_t* data, std::size_t size, const Reply& reply,
+                                 const std::string& tag) {
+    Configuration c;
+    c.addressed = size >= sizeof kAdapterIdentity &&
+                  std::memcmp(data, reply.data(), sizeof kAdapterIdentity) == 0;
+    if (!c.addressed) {
+        return c;
     }
-    baud = data[29] | (data[30] << 8) | (data[31] << 16);
-    return true;
+    if (size != kConfigurationBytes) {
+        c.problem = std::to_string(size) + " bytes instead of 40";
+        return c;
+    }
+    // The datagram as the host must build it: identity, tag, reply bytes
+    // 7..34 copied to 12..39, then the addresses (stored last octet first)
+    // turned around, the ports, the mode, the rate and two constants.
+    std::array<std::uint8_t, kConfigurationBytes> want{};
+    std::memcpy(want.data(), reply.data(), 6);
+    std::memcpy(want.data() + 6, tag.data(), std::min<std::size_t>(tag.size(), 6));
+    std::memcpy(want.data() + 12, reply.data() + 7, 28);
+    const std::uint8_t* local = reply.data() + 7;
+    const std::uint8_t* module = reply.data() + 13;
+    const std::uint8_t fixed[][2] = {
+        {12, local[3]},
+        {13, local[2]},
+        {14, local[1]},
+        {15, local[0]},
+        {16, reply[11]},
+        {17, reply[12]},
+        {18, module[3]},
+        {19, module[2]},
+        {20, module[1]},
+        {21, module[0]},
+        {22, reply[17]},
+        {23, reply[18]},
+        {24, local[1]},
+        {25, local[0]},
+        {26, local[3]},
+        {27, local[2]},
+        {28, static_cast<std::uint8_t>((reply[23] & 0x0F) == 1 ? 1 : 3)},
+        {32, 3},
+        {35, 0x80}};
+    for (const auto& f : fixed) {
+        want[f[0]] = f[1];
+    }
+    c.baud = data[29] | (data[30] << 8) | (data[31] << 16);
+    for (std::size_t i = 0; i < kConfigurationBytes; ++i) {
+        if (i >= 29 && i <= 31) {
+            continue;
+        }
+        if (data[i] != want[i]) {
+            char text[64];
+            std::snprintf(text, sizeof text, "byte %zu is 0x%02X, expected 0x%02X", i, data[i],
+                          want[i]);
+            c.problem = text;
+            return c;
+        }
+    }
+    c.valid = true;
+    return c;
 }
 
 }  // namespace kyto::emu

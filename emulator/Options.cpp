@@ -45,13 +45,20 @@ const char* UsageText() {
            "                        instead of the pty (0 = any free port)\n"
            "  --tcp-connect PORT    network adapter: connect to a TCP host on 127.0.0.1:PORT\n"
            "  --udp-discovery PORT  answer the adapter's discovery datagrams on 127.0.0.1:PORT;\n"
-           "                        the bound address is printed on the second line\n"
+           "                        the bound address is printed on the second line; hosts\n"
+           "                        are served once a configuration datagram was accepted\n"
+           "  --config-tag DIGITS   the six digits the adapter expects in its configuration\n"
+           "                        datagram (default 123456)\n"
+           "  --mode-byte HEX       byte 23 of the discovery reply (default 01 with\n"
+           "                        --tcp-connect, 02 with --tcp-listen)\n"
            "  --delay-ms N          extra processing time per Execute frame\n"
            "  --drop-rate F         lose this fraction of response bytes\n"
            "  --garble-rate F       change this fraction of response bytes\n"
            "  --truncate-rate F     cut this fraction of responses short\n"
            "  --silent-after N      answer N frames, then nothing at all\n"
            "  --vanish-after N      answer N frames, then close the port and exit\n"
+           "  --hangup-after N      over TCP: answer N frames, send half of the next answer\n"
+           "                        and close the connection (once)\n"
            "  --verbose             log every command on standard error\n"
            "  --exit-with-parent    end when the process that started it ends\n";
 }
@@ -196,6 +203,27 @@ bool ParseOptions(const std::vector<std::string>& args, EmulatorOptions& o, std:
             if (!value(v) || !Number(v, o.faults.vanishAfter) || o.faults.vanishAfter < 0) {
                 return error.empty() ? bad(v) : false;
             }
+        } else if (a == "--hangup-after") {
+            if (!value(v) || !Number(v, o.faults.hangupAfter) || o.faults.hangupAfter < 0) {
+                return error.empty() ? bad(v) : false;
+            }
+        } else if (a == "--config-tag") {
+            if (!value(o.line.configTag)) {
+                return false;
+            }
+            if (o.line.configTag.size() != 6 ||
+                o.line.configTag.find_first_not_of("0123456789") != std::string::npos) {
+                return bad(o.line.configTag);
+            }
+        } else if (a == "--mode-byte") {
+            if (!value(v)) {
+                return false;
+            }
+            const std::string digits = v.rfind("0x", 0) == 0 ? v.substr(2) : v;
+            if (!Number(digits, o.line.modeByte, 16) || o.line.modeByte < 0 ||
+                o.line.modeByte > 255) {
+                return bad(v);
+            }
         } else {
             error = "unknown option " + a;
             return false;
@@ -203,6 +231,19 @@ bool ParseOptions(const std::vector<std::string>& args, EmulatorOptions& o, std:
     }
     if (o.line.tcpListenPort >= 0 && o.line.tcpConnectPort >= 0) {
         error = "--tcp-listen and --tcp-connect exclude each other";
+        return false;
+    }
+    const bool tcp = o.line.tcpListenPort >= 0 || o.line.tcpConnectPort >= 0;
+    if (o.faults.hangupAfter >= 0 && !tcp) {
+        error = "--hangup-after needs --tcp-listen or --tcp-connect";
+        return false;
+    }
+    // A reply that sends the host the wrong way would leave both sides
+    // listening (or both connecting).
+    if (o.line.modeByte >= 0 && ((o.line.modeByte & 0x0F) == 1) != (o.line.tcpConnectPort >= 0)) {
+        error =
+            "--mode-byte with low four bits 1 tells the host to listen: use it with "
+            "--tcp-connect, any other value with --tcp-listen";
         return false;
     }
     return true;

@@ -40,6 +40,12 @@ int CKytoProtocol::SendFrame(const std::uint8_t* bytes, int length, const std::s
     if (link_ == nullptr) {
         return kResultNoLink;
     }
+    // A socket whose peer has closed is no link until it is opened again;
+    // what it left in the buffer belongs to no command of ours.
+    if (link_->PeerClosed()) {
+        link_->Clear();
+        return kResultNoLink;
+    }
     // The line must stay quiet for a while before a command goes out; late
     // bytes of an earlier exchange are dropped and restart the wait. A link
     // that is gone has nothing to wait for: the write fails quietly and the

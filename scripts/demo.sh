@@ -2,7 +2,12 @@
 # Sets up the machine, builds, starts the module emulator on a pseudo-terminal
 # and runs detection against it continuously with every function, printing
 # the result blocks. Stop with Ctrl+C.
+#   --lan   the emulator behind its network adapter on 127.0.0.1 instead
 set -euo pipefail
+lan=0
+if [ "${1:-}" = --lan ]; then lan=1; shift; fi
+# The demo's traffic stays on this machine (link/KytoSocket.h).
+export KYTO_LOOPBACK_ONLY=1
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 scripts/setup-deps.sh
@@ -17,14 +22,27 @@ if [ ! -x "$bin/kyto-emu" ] || [ ! -x "$bin/kyto" ]; then
 fi
 
 emu_out="$data/emu.out"
-"$bin/kyto-emu" --seed 1 >"$emu_out" 2>"$data/emu.err" &
+if ((lan)); then
+    "$bin/kyto-emu" --seed 1 --tcp-listen 0 --udp-discovery 0 >"$emu_out" 2>"$data/emu.err" &
+    lines=2
+else
+    "$bin/kyto-emu" --seed 1 >"$emu_out" 2>"$data/emu.err" &
+    lines=1
+fi
 emu=$!
 trap 'kill $emu 2>/dev/null || true; wait $emu 2>/dev/null || true' EXIT
 for _ in $(seq 100); do
-    [ -s "$emu_out" ] && break
+    [ "$(wc -l <"$emu_out")" -ge "$lines" ] && break
     sleep 0.05
 done
 port=$(head -n1 "$emu_out")
+if ((lan)); then
+    # Discovery and configuration go to the emulator's adapter on 127.0.0.1.
+    udp=$(sed -n 2p "$emu_out")
+    printf '[Application]\nDISCOVERYADDRESS=127.0.0.1\nDISCOVERYPORT=%s\n' "${udp##*:}" \
+        >"$data/Application.ini"
+    port=LAN
+fi
 echo "Emulator on $port; data folder $data" >&2
 "$bin/kyto" --data-dir "$data" --port "$port" --baud 921600 \
     detect --continuous --functions all --image 320x240 "$@"

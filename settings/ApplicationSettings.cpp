@@ -86,10 +86,16 @@ int ReadLimitLogBlock() {
 }
 
 SocketSettings ReadSocketSettings() {
-    SocketSettings socket;
+    SocketSettings socket;  // member initialisers hold the defaults
     ReadIniString(kApplication, "TCPIP", "", kApplicationIni, socket.address);
-    socket.port = ReadAppInt(kApplication, "PORTNUMBER", 0);
-    socket.mode = ReadAppInt(kApplication, "SOCKETMODE", 0);
+    socket.port = ReadAppInt(kApplication, "PORTNUMBER", socket.port);
+    socket.mode = ReadAppInt(kApplication, "SOCKETMODE", socket.mode);
+    const std::string discoveryDefault = socket.discoveryAddress;
+    ReadIniString(kApplication, "DISCOVERYADDRESS", discoveryDefault, kApplicationIni,
+                  socket.discoveryAddress);
+    socket.discoveryPort = ReadAppInt(kApplication, "DISCOVERYPORT", socket.discoveryPort);
+    const std::string tagDefault = socket.configTag;
+    ReadIniString(kApplication, "CONFIGTAG", tagDefault, kApplicationIni, socket.configTag);
     return socket;
 }
 

@@ -75,10 +75,17 @@ std::string ReadPrevSelectFile();  // "./KytoAlbum.kyl"
 void WritePrevSelectFile(const std::string& path);
 int ReadLimitLogBlock();  // 150
 
+// The socket link. The discovery address and port are where the adapter's
+// discovery and configuration datagrams go (an empty address skips
+// discovery: the three keys above alone describe the adapter); the tag is
+// the six digits the adapter expects in its configuration datagram.
 struct SocketSettings {
-    std::string address;  // "TCPIP", ""
-    int port = 0;         // "PORTNUMBER"
-    int mode = 0;         // "SOCKETMODE"
+    std::string address;                               // "TCPIP", ""
+    int port = 0;                                      // "PORTNUMBER"
+    int mode = 0;                                      // "SOCKETMODE"
+    std::string discoveryAddress = "255.255.255.255";  // "DISCOVERYADDRESS"
+    int discoveryPort = 1500;                          // "DISCOVERYPORT"
+    std::string configTag = "123456";                  // "CONFIGTAG"
 };
 SocketSettings ReadSocketSettings();
 

@@ -262,3 +262,39 @@ TEST_F(CliTest, UsageAndConnectionErrors) {
     KytoProcess ports({"ports"});
     EXPECT_EQ(ports.Run(), 0);
 }
+
+// `--port LAN`: the emulator behind its network adapter on 127.0.0.1, found
+// by discovery and configured as the application does it.
+TEST_F(CliTest, TheNetworkLinkWorksAsTheSerialOneDoes) {
+    StartEmulator({"--tcp-listen", "0", "--udp-discovery", "0"});
+    const std::string udp = emu_->ReadLine();
+    ASSERT_FALSE(udp.empty());
+    WriteText(fs::path(Data()) / "Application.ini",
+              "[Application]\nDISCOVERYADDRESS=127.0.0.1\nDISCOVERYPORT=" +
+                  udp.substr(udp.rfind(':') + 1) + "\n");
+
+    KytoProcess ports({"--data-dir", Data(), "ports"});
+    ASSERT_EQ(ports.Run(), 0) << ports.Err();
+    EXPECT_EQ(Lines(ports.Out()).at(0), "LAN");
+
+    KytoProcess kyto({"--data-dir", Data(), "--port", "lan", "--baud", "921600", "detect",
+                      "--functions", "all", "--frames", "2", "--image", "320x240", "--output",
+                      "json"});
+    ASSERT_EQ(kyto.Run(), 0) << kyto.Err();
+    EXPECT_NE(kyto.Err().find("over the network: connect to " + emu_->PortPath()),
+              std::string::npos)
+        << kyto.Err();
+    const std::vector<std::string> lines = Lines(kyto.Out());
+    ASSERT_EQ(lines.size(), 2u) << kyto.Out();
+    for (const std::string& line : lines) {
+        const json frame = json::parse(line);
+        EXPECT_EQ(frame["status"], 0);
+        EXPECT_EQ(frame["return_code"], 0);
+    }
+
+    // Nothing describes an adapter: the user is told what to set.
+    WriteText(fs::path(Data()) / "Application.ini", "[Application]\nDISCOVERYADDRESS=\n");
+    KytoProcess none({"--data-dir", Data(), "--port", "LAN", "version"});
+    EXPECT_EQ(none.Run(), 3);
+    EXPECT_NE(none.Err().find("no network adapter answered"), std::string::npos) << none.Err();
+}

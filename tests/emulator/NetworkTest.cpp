@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -74,7 +75,79 @@ TEST(EmulatorNetwork, ServesTcpHostsOneAfterAnother) {
     }
 }
 
-TEST(EmulatorNetwork, ConnectsToAListeningHostAndAnswersDiscovery) {
+namespace {
+
+// The configuration datagram a host must send to the adapter whose reply
+// this is, written out by hand from the rules.
+Bytes Configuration(const std::uint8_t* reply, const std::string& tag, int baud) {
+    Bytes d(40, 0);
+    std::copy(reply, reply + 6, d.begin());
+    std::copy(tag.begin(), tag.end(), d.begin() + 6);
+    std::copy(reply + 7, reply + 35, d.begin() + 12);
+    const std::uint8_t* l = reply + 7;  // stored last octet first
+    const std::uint8_t* m = reply + 13;
+    const Bytes over = {l[3],
+                        l[2],
+                        l[1],
+                        l[0],
+                        reply[11],
+                        reply[12],
+                        m[3],
+                        m[2],
+                        m[1],
+                        m[0],
+                        reply[17],
+                        reply[18],
+                        l[1],
+                        l[0],
+                        l[3],
+                        l[2],
+                        static_cast<std::uint8_t>((reply[23] & 0x0F) == 1 ? 1 : 3),
+                        static_cast<std::uint8_t>(baud),
+                        static_cast<std::uint8_t>(baud >> 8),
+                        static_cast<std::uint8_t>(baud >> 16),
+                        3};
+    std::copy(over.begin(), over.end(), d.begin() + 12);
+    d[35] = 0x80;
+    return d;
+}
+
+class Datagrams {
+public:
+    explicit Datagrams(int port) : fd_(socket(AF_INET, SOCK_DGRAM, 0)), to_(Loopback(port)) {}
+    ~Datagrams() { close(fd_); }
+    void Send(const Bytes& bytes) {
+        ASSERT_EQ(sendto(fd_, bytes.data(), bytes.size(), 0,
+                         reinterpret_cast<const sockaddr*>(&to_), sizeof to_),
+                  static_cast<ssize_t>(bytes.size()));
+    }
+    // The adapter's reply to the discovery datagram.
+    Bytes Discover() {
+        std::string request;
+        for (int i = 0; i < 4; ++i) {
+            request += "0123456789";
+        }
+        Send(Bytes(request.begin(), request.end()));
+        pollfd p{fd_, POLLIN, 0};
+        EXPECT_GT(poll(&p, 1, 3000), 0);
+        std::uint8_t reply[64];
+        const ssize_t n = recv(fd_, reply, sizeof reply, 0);
+        return Bytes(reply, reply + std::max<ssize_t>(n, 0));
+    }
+
+private:
+    int fd_;
+    sockaddr_in to_;
+};
+
+bool Accepts(int listener, int timeoutMs) {
+    pollfd w{listener, POLLIN, 0};
+    return poll(&w, 1, timeoutMs) > 0;
+}
+
+}  // namespace
+
+TEST(EmulatorNetwork, ConnectsToAListeningHostOnceConfiguredByteForByte) {
     const int listener = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a = Loopback(0);
     ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
@@ -83,38 +156,47 @@ TEST(EmulatorNetwork, ConnectsToAListeningHostAndAnswersDiscovery) {
     getsockname(listener, reinterpret_cast<sockaddr*>(&a), &length);
     const int port = ntohs(a.sin_port);
 
-    CEmuProcess emu(
-        {"--tcp-connect", std::to_string(port), "--udp-discovery", "0", "--no-line-timing"});
+    CEmuProcess emu({"--tcp-connect", std::to_string(port), "--udp-discovery", "0", "--mode-byte",
+                     "0x21", "--config-tag", "777000", "--no-line-timing"});
     ASSERT_TRUE(emu.Start()) << emu.Error();
     const std::string udp = emu.ReadLine();
     ASSERT_FALSE(udp.empty());
+    Datagrams adapter(PortOf(udp));
 
     // Discovery: the 40-digit datagram gets the adapter's 35-byte answer.
-    const int u = socket(AF_INET, SOCK_DGRAM, 0);
-    const sockaddr_in to = Loopback(PortOf(udp));
-    std::string request;
-    for (int i = 0; i < 4; ++i) {
-        request += "0123456789";
-    }
-    ASSERT_EQ(sendto(u, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-                     sizeof to),
-              40);
-    pollfd p{u, POLLIN, 0};
-    ASSERT_GT(poll(&p, 1, 3000), 0);
-    std::uint8_t reply[64];
-    ASSERT_EQ(recv(u, reply, sizeof reply, 0), 35);
-    EXPECT_EQ(std::string(reply, reply + 6), "KYEMU1");
-    EXPECT_EQ((Bytes(reply + 7, reply + 11)), (Bytes{1, 0, 0, 127}))
+    const Bytes reply = adapter.Discover();
+    ASSERT_EQ(reply.size(), 35u);
+    EXPECT_EQ(std::string(reply.begin(), reply.begin() + 6), "KYEMU1");
+    EXPECT_EQ((Bytes(reply.begin() + 7, reply.begin() + 11)), (Bytes{1, 0, 0, 127}))
         << "local address, last octet first";
     EXPECT_EQ(reply[11] | (reply[12] << 8), port) << "the application listens on the server port";
-    EXPECT_EQ(reply[23] & 0x0F, 1) << "mode: the application listens";
-    close(u);
+    EXPECT_EQ(reply[23], 0x21);
 
-    pollfd w{listener, POLLIN, 0};
-    ASSERT_GT(poll(&w, 1, 5000), 0) << "the emulator did not connect";
+    // Not configured, or configured wrongly: the adapter stays away.
+    EXPECT_FALSE(Accepts(listener, 300)) << "connected before being configured";
+    const Bytes good = Configuration(reply.data(), "777000", 921600);
+    for (std::size_t at : {6u, 13u, 24u, 28u, 32u, 35u, 38u}) {
+        Bytes bad = good;
+        bad[at] ^= 0x01;
+        adapter.Send(bad);
+    }
+    adapter.Send(Configuration(reply.data(), "777000", 1234));  // no rate the module offers
+    EXPECT_FALSE(Accepts(listener, 300)) << "a wrong configuration was taken";
+
+    adapter.Send(good);
+    ASSERT_TRUE(Accepts(listener, 5000)) << "the emulator did not connect";
     const int fd = accept(listener, nullptr, nullptr);
     ASSERT_GE(fd, 0);
-    EXPECT_EQ(Exchange(fd, kGetVersion).size(), 25u);
+    // The adapter runs at the configured 921600 baud, the module at 9600:
+    // nothing gets through until the rates agree.
+    EXPECT_EQ(Exchange(fd, kGetVersion, 300).size(), 0u);
+    adapter.Send(Configuration(reply.data(), "777000", 9600));
+    // The datagram takes its own path: a command may still overtake it.
+    std::size_t answered = 0;
+    for (int i = 0; i < 20 && answered == 0; ++i) {
+        answered = Exchange(fd, kGetVersion, 200).size();
+    }
+    EXPECT_EQ(answered, 25u);
     close(fd);
     close(listener);
 }

@@ -25,6 +25,13 @@ TEST(Settings, MissingApplicationIniGivesDefaults) {
     EXPECT_EQ(ReadSettingTime(), 10);
     EXPECT_EQ(ReadCameraAngle("./KYTO-EMU/1"), 0);
     EXPECT_EQ(ReadRegistCount("./KYTO-EMU/1"), 0);
+    const SocketSettings socket = ReadSocketSettings();
+    EXPECT_EQ(socket.address, "");
+    EXPECT_EQ(socket.port, 0);
+    EXPECT_EQ(socket.mode, 0);
+    EXPECT_EQ(socket.discoveryAddress, "255.255.255.255");
+    EXPECT_EQ(socket.discoveryPort, 1500);
+    EXPECT_EQ(socket.configTag, "123456");
 
     const QuellSettings q = ReadQuellSettings();
     EXPECT_EQ(q.retryCount, 2);
@@ -57,6 +64,18 @@ TEST(Settings, AccessorsUseTheirFileSectionAndKey) {
     EXPECT_EQ(ReadMaleColour().green, 7);
     EXPECT_EQ(ReadMaleColour().blue, 128);
     EXPECT_EQ(ReadLogMaxFileNum(), 12);
+
+    // An empty discovery address is kept (it turns discovery off).
+    PutFile("Application.ini",
+            "[application]\ntcpip=10.0.0.5\nPortNumber=5000\nSOCKETMODE=1\nDISCOVERYADDRESS=\n"
+            "DiscoveryPort=1600\nCONFIGTAG=000042\n");
+    const SocketSettings socket = ReadSocketSettings();
+    EXPECT_EQ(socket.address, "10.0.0.5");
+    EXPECT_EQ(socket.port, 5000);
+    EXPECT_EQ(socket.mode, 1);
+    EXPECT_EQ(socket.discoveryAddress, "");
+    EXPECT_EQ(socket.discoveryPort, 1600);
+    EXPECT_EQ(socket.configTag, "000042");
 
     QuellSettings q;
     q.frThreshold = 999;
