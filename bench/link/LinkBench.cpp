@@ -56,6 +56,37 @@ void ReadOne(benchmark::State& state, CKytoProtocol& protocol) {
     benchmark::DoNotOptimize(payload);
 }
 
+// ReadResponse of the frame that `send` puts on the far side of the link,
+// once per iteration; only the reading is timed.
+template <typename Send>
+void ReadResponses(benchmark::State& state, CDeviceLink& link, Send send) {
+    CKytoProtocol protocol(&link);
+    const auto frame = ResponseFrame();
+    for (auto _ : state) {
+        state.PauseTiming();
+        link.Clear();
+        send(frame);
+        link.WaitAvailable(kFrameSize, 5000);
+        state.ResumeTiming();
+        ReadOne(state, protocol);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFrameSize);
+}
+
+// From the far side writing one byte to the link's waiter seeing it: the
+// receive thread must hand arriving bytes on well within a millisecond.
+template <typename Send>
+void MeasureArrival(benchmark::State& state, CDeviceLink& link, Send send) {
+    const std::vector<std::uint8_t> one = {0x5A};
+    for (auto _ : state) {
+        send(one);
+        link.WaitAvailable(1, 1000);
+        state.PauseTiming();
+        link.Clear();
+        state.ResumeTiming();
+    }
+}
+
 void BM_ReadResponseSerial(benchmark::State& state) {
     PtyModule module;
     CDeviceLink link;
@@ -63,17 +94,7 @@ void BM_ReadResponseSerial(benchmark::State& state) {
         state.SkipWithError("cannot open the pseudo-terminal");
         return;
     }
-    CKytoProtocol protocol(&link);
-    const auto frame = ResponseFrame();
-    for (auto _ : state) {
-        state.PauseTiming();
-        link.Clear();
-        module.Send(frame);
-        link.WaitAvailable(kFrameSize, 5000);
-        state.ResumeTiming();
-        ReadOne(state, protocol);
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFrameSize);
+    ReadResponses(state, link, [&](const std::vector<std::uint8_t>& f) { module.Send(f); });
 }
 BENCHMARK(BM_ReadResponseSerial)->Unit(benchmark::kMicrosecond);
 
@@ -81,16 +102,7 @@ void BM_ReadResponseMemory(benchmark::State& state) {
     CMemoryTransport transport;
     CDeviceLink link;
     link.SetTransport(&transport);
-    CKytoProtocol protocol(&link);
-    const auto frame = ResponseFrame();
-    for (auto _ : state) {
-        state.PauseTiming();
-        transport.Clear();
-        transport.Feed(frame);
-        state.ResumeTiming();
-        ReadOne(state, protocol);
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFrameSize);
+    ReadResponses(state, link, [&](const std::vector<std::uint8_t>& f) { transport.Feed(f); });
 }
 BENCHMARK(BM_ReadResponseMemory)->Unit(benchmark::kMicrosecond);
 
@@ -125,17 +137,8 @@ void BM_ReadResponseSocket(benchmark::State& state) {
         state.SkipWithError("cannot open the socket link");
         return;
     }
-    CKytoProtocol protocol(&module.Link());
-    const auto frame = ResponseFrame();
-    for (auto _ : state) {
-        state.PauseTiming();
-        module.Link().Clear();
-        loopback::SendAll(module.Peer(), frame);
-        module.Link().WaitAvailable(kFrameSize, 5000);
-        state.ResumeTiming();
-        ReadOne(state, protocol);
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFrameSize);
+    ReadResponses(state, module.Link(),
+                  [&](const std::vector<std::uint8_t>& f) { loopback::SendAll(module.Peer(), f); });
 }
 BENCHMARK(BM_ReadResponseSocket)->Unit(benchmark::kMicrosecond);
 
@@ -170,8 +173,6 @@ void BM_ExchangeSocket(benchmark::State& state) {
 }
 BENCHMARK(BM_ExchangeSocket)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-// From the module writing one byte to the link's waiter seeing it: the
-// receive thread must hand arriving bytes on well within a millisecond.
 void BM_ArrivalLatency(benchmark::State& state) {
     PtyModule module;
     CDeviceLink link;
@@ -179,14 +180,7 @@ void BM_ArrivalLatency(benchmark::State& state) {
         state.SkipWithError("cannot open the pseudo-terminal");
         return;
     }
-    const std::vector<std::uint8_t> one = {0x5A};
-    for (auto _ : state) {
-        module.Send(one);
-        link.WaitAvailable(1, 1000);
-        state.PauseTiming();
-        link.Clear();
-        state.ResumeTiming();
-    }
+    MeasureArrival(state, link, [&](const std::vector<std::uint8_t>& b) { module.Send(b); });
 }
 BENCHMARK(BM_ArrivalLatency)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
@@ -196,14 +190,9 @@ void BM_ArrivalLatencySocket(benchmark::State& state) {
         state.SkipWithError("cannot open the socket link");
         return;
     }
-    const std::vector<std::uint8_t> one = {0x5A};
-    for (auto _ : state) {
-        loopback::SendAll(module.Peer(), one);
-        module.Link().WaitAvailable(1, 1000);
-        state.PauseTiming();
-        module.Link().Clear();
-        state.ResumeTiming();
-    }
+    MeasureArrival(state, module.Link(), [&](const std::vector<std::uint8_t>& b) {
+        loopback::SendAll(module.Peer(), b);
+    });
 }
 BENCHMARK(BM_ArrivalLatencySocket)->Unit(benchmark::kMicrosecond)->UseRealTime();
 

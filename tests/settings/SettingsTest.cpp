@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "TestFiles.h"
 #include "settings/IniFile.h"
@@ -9,6 +10,11 @@
 #include "support/TempDir.h"
 
 namespace {
+
+auto Fields(const SocketSettings& s) {
+    return std::make_tuple(s.address, s.port, s.mode, s.discoveryAddress, s.discoveryPort,
+                           s.configTag);
+}
 
 TEST(Settings, MissingApplicationIniGivesDefaults) {
     TempDir dir;
@@ -25,13 +31,8 @@ TEST(Settings, MissingApplicationIniGivesDefaults) {
     EXPECT_EQ(ReadSettingTime(), 10);
     EXPECT_EQ(ReadCameraAngle("./KYTO-EMU/1"), 0);
     EXPECT_EQ(ReadRegistCount("./KYTO-EMU/1"), 0);
-    const SocketSettings socket = ReadSocketSettings();
-    EXPECT_EQ(socket.address, "");
-    EXPECT_EQ(socket.port, 0);
-    EXPECT_EQ(socket.mode, 0);
-    EXPECT_EQ(socket.discoveryAddress, "255.255.255.255");
-    EXPECT_EQ(socket.discoveryPort, 1500);
-    EXPECT_EQ(socket.configTag, "123456");
+    EXPECT_EQ(Fields(ReadSocketSettings()),
+              std::make_tuple("", 0, 0, "255.255.255.255", 1500, "123456"));
 
     const QuellSettings q = ReadQuellSettings();
     EXPECT_EQ(q.retryCount, 2);
@@ -69,13 +70,8 @@ TEST(Settings, AccessorsUseTheirFileSectionAndKey) {
     PutFile("Application.ini",
             "[application]\ntcpip=10.0.0.5\nPortNumber=5000\nSOCKETMODE=1\nDISCOVERYADDRESS=\n"
             "DiscoveryPort=1600\nCONFIGTAG=000042\n");
-    const SocketSettings socket = ReadSocketSettings();
-    EXPECT_EQ(socket.address, "10.0.0.5");
-    EXPECT_EQ(socket.port, 5000);
-    EXPECT_EQ(socket.mode, 1);
-    EXPECT_EQ(socket.discoveryAddress, "");
-    EXPECT_EQ(socket.discoveryPort, 1600);
-    EXPECT_EQ(socket.configTag, "000042");
+    EXPECT_EQ(Fields(ReadSocketSettings()),
+              std::make_tuple("10.0.0.5", 5000, 1, "", 1600, "000042"));
 
     QuellSettings q;
     q.frThreshold = 999;
