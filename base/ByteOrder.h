@@ -40,14 +40,15 @@ inline void StoreLe32(std::uint8_t* p, std::uint32_t value) {
     p[3] = static_cast<std::uint8_t>((value >> 24) & 0xFF);
 }
 
+// Byte by byte: a range insert here makes GCC 12 at -O3 warn falsely of
+// overflowing copies in callers that grow small vectors.
 inline void AppendLe16(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(value & 0xFF),
-                                   static_cast<std::uint8_t>((value >> 8) & 0xFF)};
-    out.insert(out.end(), bytes, bytes + 2);
+    out.push_back(static_cast<std::uint8_t>(value & 0xFF));
+    out.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
 }
 
 inline void AppendLe32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    std::uint8_t bytes[4];
-    StoreLe32(bytes, value);
-    out.insert(out.end(), bytes, bytes + 4);
+    for (int shift = 0; shift < 32; shift += 8) {
+        out.push_back(static_cast<std::uint8_t>((value >> shift) & 0xFF));
+    }
 }

@@ -112,7 +112,7 @@ int CDeviceMngr::Resync(int imageType, int timeLimitMs, CFrameResult& result) {
     }
     if (timeLimitMs == 0) {
         params_.imageType = imageType;
-        timeLimitMs = LookupTimeLimit(kLimitImage);
+        timeLimitMs = fixedLimitMs_ >= 0 ? fixedLimitMs_ : LookupTimeLimit(kLimitImage);
     }
     // Draining "until a read times out" never ends without a limit.
     if (timeLimitMs < 0) {

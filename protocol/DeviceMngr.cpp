@@ -49,6 +49,9 @@ void CDeviceMngr::UseTransport(ILinkTransport* transport) {
 // ---- Time limits -----------------------------------------------------------------
 
 int CDeviceMngr::ExchangeLimit(int code) {
+    if (fixedLimitMs_ >= 0) {
+        return fixedLimitMs_;
+    }
     const int limit = LookupTimeLimit(code);
     return limit < 0 ? defaultLimitMs_ : limit;
 }
@@ -425,7 +428,9 @@ DeviceReply CDeviceMngr::RunExecution(const std::uint8_t functionFlags[11], int 
     }
     params_.imageType = imageType;
     std::memcpy(params_.functionFlags, functionFlags, 11);
-    if (timeLimitMs == 0) {
+    if (timeLimitMs == 0 && fixedLimitMs_ >= 0) {
+        timeLimitMs = fixedLimitMs_;
+    } else if (timeLimitMs == 0) {
         const long long sum =
             static_cast<long long>(LookupTimeLimit(kLimitImage)) + LookupTimeLimit(kCmdExecute);
         timeLimitMs = static_cast<int>(std::clamp<long long>(sum, INT_MIN, INT_MAX));
@@ -506,7 +511,7 @@ DeviceReply CDeviceMngr::ExecuteFrame(const std::uint8_t functionFlags[11], int 
 DeviceReply CDeviceMngr::ExecutePreview(CImageData& image, CFrameResult& result) {
     const std::uint8_t none[11] = {};
     params_.imageType = kImageSmall;
-    return RunExecution(none, LookupTimeLimit(kLimitSmallImage), kImageSmall, false, false, image,
+    return RunExecution(none, ExchangeLimit(kLimitSmallImage), kImageSmall, false, false, image,
                         result);
 }
 

@@ -90,6 +90,10 @@ public:
     // unless changed; a test seam so that a silent module costs milliseconds).
     void SetDefaultTimeLimit(int ms) { defaultLimitMs_ = ms; }
     int DefaultTimeLimit() const { return defaultLimitMs_; }
+    // Every exchange (detection frames and Resync too) waits exactly `ms`
+    // and no time-out file is read; -1 returns to the tables. For fuzzing and
+    // benchmarks on an in-memory transport, where 0 means one look.
+    void SetFixedTimeLimit(int ms) { fixedLimitMs_ = ms; }
     // The limit an exchange of `code` waits: the table's, or the default when
     // the table has none or gives a negative value.
     int ExchangeLimit(int code);
@@ -226,6 +230,7 @@ private:
     IFrameObserver* observer_ = nullptr;
     std::atomic<bool> cancelled_{false};
     int defaultLimitMs_ = kDefaultTimeLimitMs;
+    int fixedLimitMs_ = -1;
     bool connected_ = false;
     bool usingTransport_ = false;
     TimeOutContext timeouts_;

@@ -11,8 +11,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr auto kQuietPeriod = std::chrono::milliseconds(1);
-
 // Whole milliseconds left until deadline, rounded up so that a wait never
 // ends before it.
 int MillisUntil(Clock::time_point deadline) {
@@ -50,9 +48,10 @@ int CKytoProtocol::SendFrame(const std::uint8_t* bytes, int length, const std::s
     // bytes of an earlier exchange are dropped and restart the wait. A link
     // that is gone has nothing to wait for: the write fails quietly and the
     // reader reports the missing answer.
+    const auto quietPeriod = std::chrono::milliseconds(quietPeriodMs_);
     Clock::time_point quietSince = Clock::now();
-    for (;;) {
-        const int waitMs = std::max(1, MillisUntil(quietSince + kQuietPeriod));
+    while (quietPeriodMs_ > 0) {
+        const int waitMs = std::max(1, MillisUntil(quietSince + quietPeriod));
         const int available = link_->WaitAvailable(1, waitMs);
         if (available == ILinkTransport::kWaitInterrupted) {
             return kResultCancelled;
@@ -65,9 +64,12 @@ int CKytoProtocol::SendFrame(const std::uint8_t* bytes, int length, const std::s
             quietSince = Clock::now();
             continue;
         }
-        if (Clock::now() - quietSince >= kQuietPeriod) {
+        if (Clock::now() - quietSince >= quietPeriod) {
             break;
         }
+    }
+    if (link_->IsInterrupted()) {
+        return kResultCancelled;
     }
     link_->Clear();
     link_->Write(bytes, length);

@@ -42,6 +42,10 @@ public:
 
     CDeviceLink* Link() const { return link_; }
     void SetObserver(IFrameObserver* observer) { observer_ = observer; }
+    // How long the line must be quiet before a command goes out (1 ms). 0
+    // sends at once, for transports without a line (in memory: fuzzing and
+    // benchmarks), where the wait would only cost time.
+    void SetQuietPeriodMs(int ms) { quietPeriodMs_ = ms; }
 
     // Waits for a quiet line (1 ms without input), discards stray input and
     // transmits the frame. 0 (-1 without link, kResultCancelled when the link
@@ -80,6 +84,7 @@ private:
 
     CDeviceLink* link_;
     IFrameObserver* observer_ = nullptr;
+    int quietPeriodMs_ = 1;
     std::unique_ptr<std::uint8_t[]> responseBuffer_;
     std::size_t responseCapacity_ = 0;
 };

@@ -268,20 +268,38 @@ CKytoDetectRes& DetectOf(FaceResult& r) {
     return r.detect;
 }
 
+// The selection sort works on the IDs and the records' original places;
+// each record is then moved once, so a long list (a faulty answer may claim
+// 255 faces) costs integer swaps, not swaps of whole records. The order is
+// the one the sort gives, ties included.
 template <typename Record>
 void SortRecords(std::vector<Record>& list, const int ids[35]) {
     const std::size_t n = list.size();
     std::vector<int> id(n, -1);
-    for (std::size_t i = 0; i < n && i < 35; ++i) {
-        id[i] = ids[i];
+    std::vector<std::size_t> from(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        id[i] = i < 35 ? ids[i] : -1;
+        from[i] = i;
     }
+    bool moved = false;
     for (std::size_t i = 0; i < n; ++i) {
         for (std::size_t k = i + 1; k < n; ++k) {
             if (id[k] < id[i]) {
                 std::swap(id[i], id[k]);
-                std::swap(list[i], list[k]);
+                std::swap(from[i], from[k]);
+                moved = true;
             }
         }
+    }
+    if (moved) {
+        std::vector<Record> sorted;
+        sorted.reserve(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            sorted.push_back(std::move(list[from[i]]));
+        }
+        list.swap(sorted);
+    }
+    for (std::size_t i = 0; i < n; ++i) {
         DetectOf(list[i]).trackingId = id[i];
     }
 }

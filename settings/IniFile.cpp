@@ -17,16 +17,8 @@ namespace {
 // nor show a reader a half-written file.
 std::mutex g_writeLock;
 
-struct IniLine {
-    std::string text;  // without the line end
-    std::string eol;   // "\r\n", "\n" or "" for a last line without one
-};
-
-struct IniDocument {
-    std::string bom;  // kept when the file is rewritten
-    std::vector<IniLine> lines;
-    std::string defaultEol = "\n";
-};
+using IniLine = ini_detail::Line;
+using IniDocument = ini_detail::Document;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
@@ -85,9 +77,7 @@ bool KeyOf(const std::string& line, std::string& key, std::string* value) {
 // Decodes the file bytes: a UTF-8 mark is skipped, UTF-16 files with a mark
 // are accepted too (a write turns them into UTF-8), anything else is UTF-8
 // with Latin-1 for invalid bytes.
-std::string DecodeIni(const std::vector<std::uint8_t>& bytes, std::string& bom) {
-    const std::uint8_t* data = bytes.data();
-    const std::size_t size = bytes.size();
+std::string DecodeIni(const std::uint8_t* data, std::size_t size, std::string& bom) {
     if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
         bom = "\xEF\xBB\xBF";
         return Utf8OrLatin1ToUtf8(reinterpret_cast<const char*>(data) + 3, size - 3);
@@ -102,14 +92,10 @@ std::string DecodeIni(const std::vector<std::uint8_t>& bytes, std::string& bom) 
     return Utf8OrLatin1ToUtf8(reinterpret_cast<const char*>(data), size);
 }
 
-// Reads and splits the file; a missing or unreadable file gives an empty document.
-IniDocument LoadIni(const std::string& file) {
+// Splits a file's bytes into lines.
+IniDocument ParseIni(const std::uint8_t* data, std::size_t size) {
     IniDocument doc;
-    std::vector<std::uint8_t> bytes;
-    if (CFileOperate::ReadFileBytes(file, bytes) != 0) {
-        return doc;
-    }
-    const std::string text = DecodeIni(bytes, doc.bom);
+    const std::string text = DecodeIni(data, size, doc.bom);
     bool eolChosen = false;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -130,6 +116,15 @@ IniDocument LoadIni(const std::string& file) {
         }
     }
     return doc;
+}
+
+// Reads and splits the file; a missing or unreadable file gives an empty document.
+IniDocument LoadIni(const std::string& file) {
+    std::vector<std::uint8_t> bytes;
+    if (CFileOperate::ReadFileBytes(file, bytes) != 0) {
+        return IniDocument{};
+    }
+    return ParseIni(bytes.data(), bytes.size());
 }
 
 // Index range [begin, end) of the body of the first section with this name;
@@ -237,57 +232,96 @@ int ReadIniInt(const std::string& section, const std::string& key, int def, cons
     return 0;
 }
 
-int WriteIniString(const std::string& section, const std::string& key, const std::string& file,
-                   const std::string& value) {
+namespace {
+
+// Sets the key in the document; false when a name cannot be stored.
+// `changed` tells whether the text differs now (a value already stored as a
+// read would return it is left alone).
+bool SetValue(IniDocument& doc, const std::string& section, const std::string& key,
+              const std::string& value, bool& changed) {
+    changed = true;
     const std::string keyName = Trim(key);
     const std::string sectionName = Trim(section);
     if (keyName.empty() || keyName[0] == ';' || keyName[0] == '[' ||
         keyName.find('=') != std::string::npos || HasLineBreak(keyName) ||
         sectionName.find(']') != std::string::npos || HasLineBreak(sectionName)) {
-        return -1;
+        return false;
     }
     // A line break would let the value forge further keys or sections.
     const std::string stored = value.substr(0, value.find_first_of("\r\n"));
 
-    std::lock_guard<std::mutex> lock(g_writeLock);
-    IniDocument doc = LoadIni(file);
     std::size_t begin = 0;
     std::size_t end = 0;
     if (FindSection(doc, sectionName, begin, end)) {
         std::string name;
-        bool replaced = false;
         std::string current;
-        for (std::size_t i = begin; i < end && !replaced; ++i) {
+        for (std::size_t i = begin; i < end; ++i) {
             if (KeyOf(doc.lines[i].text, name, &current) && EqualsNoCase(name, keyName)) {
                 if (current == Trim(stored)) {
                     // Already stored as a read would return it: rewriting the
                     // file (a rename and two syncs) would change nothing.
-                    return 0;
+                    changed = false;
+                    return true;
                 }
                 doc.lines[i].text = name + "=" + stored;
-                replaced = true;
+                return true;
             }
         }
-        if (!replaced) {
-            // After the last non-blank line of the section, so that blank
-            // lines separating it from the next section stay where they are.
-            std::size_t at = end;
-            while (at > begin && Trim(doc.lines[at - 1].text).empty()) {
-                --at;
-            }
-            InsertLine(doc, at, keyName + "=" + stored);
+        // After the last non-blank line of the section, so that blank lines
+        // separating it from the next section stay where they are.
+        std::size_t at = end;
+        while (at > begin && Trim(doc.lines[at - 1].text).empty()) {
+            --at;
         }
+        InsertLine(doc, at, keyName + "=" + stored);
     } else {
         InsertLine(doc, doc.lines.size(), "[" + sectionName + "]");
         InsertLine(doc, doc.lines.size(), keyName + "=" + stored);
     }
+    return true;
+}
 
+std::string RenderIni(const IniDocument& doc) {
     std::string text = doc.bom;
     for (const IniLine& line : doc.lines) {
         text += line.text;
         text += line.eol;
     }
+    return text;
+}
+
+}  // namespace
+
+int WriteIniString(const std::string& section, const std::string& key, const std::string& file,
+                   const std::string& value) {
+    std::lock_guard<std::mutex> lock(g_writeLock);
+    IniDocument doc = LoadIni(file);
+    bool changed = true;
+    if (!SetValue(doc, section, key, value, changed)) {
+        return -1;
+    }
+    if (!changed) {
+        return 0;
+    }
+    const std::string text = RenderIni(doc);
     return WriteFileAtomically(file, text.data(), text.size());
+}
+
+CIniText::CIniText(const std::uint8_t* bytes, std::size_t size) : doc_(ParseIni(bytes, size)) {}
+
+std::string CIniText::Read(const std::string& section, const std::string& key,
+                           const std::string& def) const {
+    std::string value;
+    return CutCharacters(FindValue(doc_, section, key, value) ? value : def, kIniMaxValueLength);
+}
+
+bool CIniText::Set(const std::string& section, const std::string& key, const std::string& value) {
+    bool changed = true;
+    return SetValue(doc_, section, key, value, changed);
+}
+
+std::string CIniText::Text() const {
+    return RenderIni(doc_);
 }
 
 int WriteIniInt(const std::string& section, const std::string& key, const std::string& file,

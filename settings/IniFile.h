@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // The INI settings store. A file holds "[Section]" lines and "Key=Value"
 // lines; section and key names are matched without regard to letter case,
@@ -36,6 +38,39 @@ int WriteIniString(const std::string& section, const std::string& key, const std
 // As WriteIniString with the value written as signed decimal text.
 int WriteIniInt(const std::string& section, const std::string& key, const std::string& file,
                 int value);
+
+// The details of CIniText: the file as lines, with their line ends kept so
+// that a rewrite changes nothing but the key it sets.
+namespace ini_detail {
+struct Line {
+    std::string text;  // without the line end
+    std::string eol;   // "\r\n", "\n" or "" for a last line without one
+};
+struct Document {
+    std::string bom;  // kept when the file is rewritten
+    std::vector<Line> lines;
+    std::string defaultEol = "\n";
+};
+}  // namespace ini_detail
+
+// The bytes of an INI file in memory, read and changed by the rules of the
+// functions above, without a file (they are built on it): what ReadIniString
+// would return, what WriteIniString would write. Parsed once, however many
+// keys are read.
+class CIniText {
+public:
+    CIniText() = default;
+    CIniText(const std::uint8_t* bytes, std::size_t size);
+
+    std::string Read(const std::string& section, const std::string& key,
+                     const std::string& def) const;
+    // false (nothing changed) where WriteIniString would refuse the names.
+    bool Set(const std::string& section, const std::string& key, const std::string& value);
+    std::string Text() const;
+
+private:
+    ini_detail::Document doc_;
+};
 
 // The integer rule of the store: leading blanks skipped, an optional sign,
 // then decimal digits up to the first non-digit; no digits gives 0. Values

@@ -3,86 +3,29 @@
 // picks the operation, the next two give its arguments, the rest is what the
 // module answers (fed as soon as the request is written).
 //
-// Every time limit is set to 0 (one look at the received bytes) through
-// time-out files in a private working folder, so a short answer ends the
-// exchange at once. Get Full Image Size, GetDeviceID and Set Camera
-// Resolution wait without limit by design and are therefore left out: an
-// incomplete answer would hang them.
+// Everything happens in memory and without waiting: every exchange has the
+// fixed limit 0 (one look at the received bytes, no time-out file is read),
+// and the line needs no quiet period before a command. Detection frames keep
+// the same choices from one input to the next, so the choices are saved to
+// Application.ini only once, in a private folder.
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
-#include <string>
 #include <vector>
 
 #include "album/AlbumTransfer.h"
 #include "base/ImageData.h"
 #include "link/MemoryTransport.h"
 #include "protocol/DeviceMngr.h"
-#include "protocol/TimeLimits.h"
+#include "protocol/KytoProtocol.h"
 
 namespace {
 
-// Makes a private folder holding the time-out files and returns a handle
-// to it; the working directory is switched there only around each exchange
-// so that libFuzzer's relative corpus paths keep working.
-int WriteZeroLimits() {
-    char folder[] = "/tmp/kyto-fuzz-exchange.XXXXXX";
-    const int home = open(".", O_RDONLY | O_DIRECTORY);
-    if (home < 0 || mkdtemp(folder) == nullptr || chdir(folder) != 0) {
-        abort();
-    }
-    const char* bauds[] = {"9600", "38400", "115200", "230400", "460800", "921600"};
-    {
-        std::ofstream f("CmdTimeout.ini");
-        f << "[Command]\n";
-        for (const char* name : TimeOutContext::kCommandNames) {
-            f << name << "=0\n";
-        }
-    }
-    {
-        std::ofstream f("ExecTimeOut.ini");
-        f << "[Function]\nBodyDitect=0\nHandDitect=0\nFaceDir=0\nAge=0\nGender=0\nGaze=0\n"
-             "Blink=0\nExpression=0\n[Face_20]\n15_30=0\n[Face_64]\n15_30=0\n"
-             "[Recognition]\n0-10=0\n";
-    }
-    {
-        std::ofstream f("ImgTimeout.ini");
-        for (const char* section : {"QVGA", "160x120", "NoImage"}) {
-            f << "[" << section << "]\n";
-            for (const char* b : bauds) {
-                f << b << "=0\n";
-            }
-        }
-    }
-    {
-        std::ofstream f("AlbumTimeout.ini");
-        for (const char* section : {"SaveAlbum", "LoadAlbum"}) {
-            f << "[" << section << "]\n";
-            for (const char* b : bauds) {
-                f << b << "=0\n";
-            }
-        }
-        f << "[WriteFlash]\n0-9=0\n10Over=0\n";
-    }
-    {
-        std::ofstream f("RegTimeOut.ini");
-        for (const char* section : {"Registration", "DeleteUser", "DeleteData", "DeleteAll"}) {
-            f << "[" << section << "]\n0-100=0\n";
-        }
-    }
-    const int limits = open(".", O_RDONLY | O_DIRECTORY);
-    if (limits < 0 || fchdir(home) != 0) {
-        abort();
-    }
-    close(home);
-    return limits;
-}
-
-// Working directory switched to a folder for the life of the object.
+// Working directory switched to a folder for the life of the object, so that
+// libFuzzer's relative corpus paths keep working in between.
 class InFolder {
 public:
     explicit InFolder(int folder) : home_(open(".", O_RDONLY | O_DIRECTORY)) {
@@ -103,13 +46,28 @@ private:
     int home_;
 };
 
+int PrivateFolder() {
+    char folder[] = "/tmp/kyto-fuzz-exchange.XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        abort();
+    }
+    const int fd = open(folder, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) {
+        abort();
+    }
+    return fd;
+}
+
 struct Harness {
-    Harness() : folder(WriteZeroLimits()) {
+    Harness() : folder(PrivateFolder()) {
         InFolder here(folder);
         mngr = new CDeviceMngr();
         mngr->UseTransport(&transport);
-        mngr->SetSupportedCommands({0x00, 0x01, 0x03, 0x05, 0x07, 0x09, 0x10, 0x11, 0x12, 0x13,
-                                    0x15, 0x20, 0x21, 0x22, 0x30, 0x40, 0x42, 0x44, 0x45});
+        mngr->SetFixedTimeLimit(0);
+        mngr->Protocol()->SetQuietPeriodMs(0);
+        mngr->SetSupportedCommands({0x00, 0x01, 0x03, 0x05, 0x07, 0x09, 0x0B, 0x0C,
+                                    0x10, 0x11, 0x12, 0x13, 0x15, 0x20, 0x21, 0x22,
+                                    0x30, 0x40, 0x42, 0x44, 0x45, 0xFF});
         transport.SetOnWrite([this](const std::uint8_t*, int) {
             if (!answered) {
                 answered = true;
@@ -133,24 +91,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 3) {
         return 0;
     }
-    const int op = data[0] % 20;
+    const int op = data[0] % 23;
     const int a = data[1];
     const int b = data[2];
     h.answer.assign(data + 3, data + size);
     h.answered = false;
 
-    InFolder here(h.folder);
     CDeviceMngr& m = *h.mngr;
     int w = 0, hgt = 0, type = 0;
+    std::int32_t id = 0;
     VersionInfo version;
     FacePicture picture;
     AlbumImage album;
     std::uint8_t registered[10];
     CFrameResult frame;
-    std::uint8_t flags[11] = {};
-    for (int i = 0; i < 11; ++i) {
-        flags[i] = (((a << 8) | b) >> i) & 1;
-    }
+    static const std::uint8_t kAllFunctions[11] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
     switch (op) {
         case 0:
             (void)m.GetVersion(version);
@@ -209,14 +164,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 16:
             (void)m.ReformatAlbum();
             break;
-        case 17:
-            (void)m.ExecuteFrame(flags, 0, a % 3, (b & 0x80) != 0, (b & 0x40) != 0, h.image, frame);
+        case 17: {
+            // The same choices every time: saved once, then never written again.
+            InFolder here(h.folder);
+            (void)m.ExecuteFrame(kAllFunctions, 0, kImageQvga, false, false, h.image, frame);
             break;
+        }
         case 18:
             (void)m.ExecutePreview(h.image, frame);
             break;
+        case 19:
+            (void)m.GetFullImageSize(w, hgt);
+            break;
+        case 20:
+            (void)m.GetDeviceId(id);
+            break;
+        case 21:
+            (void)m.SetCameraResolution(a);
+            break;
         default:
-            (void)m.Resync(a % 3, 1, frame);
+            (void)m.Resync(a % 3, 0, frame);
             break;
     }
     if (picture.bytes > FacePicture::kCapacity) {

@@ -1,5 +1,8 @@
 // Execute answers of any shape: flags (2 bytes), image type, extended form
 // and caller buffer size come from the first bytes, the rest is the payload.
+// The buffers are made once: libFuzzer's own copy of the input has exactly
+// its size, and each image buffer exactly its capacity, so a read or write
+// past either end is still caught.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -15,24 +18,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int imageType = data[2] % 4;
     const bool extended = (data[3] & 1) != 0;
     // Caller buffers from empty to larger than any type.
-    static const std::size_t kCapacities[] = {0, 1, 19200, 76800, 100000};
-    const std::size_t capacity = kCapacities[(data[3] >> 1) % 5];
+    static std::vector<std::uint8_t> images[] = {
+        std::vector<std::uint8_t>(0), std::vector<std::uint8_t>(1),
+        std::vector<std::uint8_t>(19200), std::vector<std::uint8_t>(76800),
+        std::vector<std::uint8_t>(100000)};
+    std::vector<std::uint8_t>& image = images[(data[3] >> 1) % 5];
     data += 4;
     size -= 4;
 
-    // Exact-size copies so that any read past the end is caught.
-    std::vector<std::uint8_t> payload(data, data + size);
-    std::vector<std::uint8_t> image(capacity);
-    RawDetectResult raw;
-    raw.imagePixels = capacity ? image.data() : nullptr;
-    raw.imageCapacity = capacity;
-    const std::size_t used =
-        DecodeExecute(payload.size(), payload.data(), flags, imageType, extended, raw);
-    if (used > payload.size()) {
+    static RawDetectResult raw;
+    static CFrameResult frame;
+    raw.Clear();
+    raw.imagePixels = image.empty() ? nullptr : image.data();
+    raw.imageCapacity = image.size();
+    const std::size_t used = DecodeExecute(size, data, flags, imageType, extended, raw);
+    if (used > size) {
         __builtin_trap();
     }
     AppendVerifyFiller(raw);
-    CFrameResult frame;
     ToFrameResult(raw, frame);
     int ids[35];
     for (int i = 0; i < 35; ++i) {

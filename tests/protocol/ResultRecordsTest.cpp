@@ -180,6 +180,16 @@ TEST(ResultRecords, SortByTrackingIdPutsUntrackedFirstAndStampsIds) {
     EXPECT_EQ(faces[5].detect.x, 34);
     EXPECT_EQ(faces[39].detect.trackingId, 100);
     EXPECT_EQ(faces[39].detect.x, 0);
+
+    // Ties keep the order the selection sort gives them (it is not stable).
+    std::fill(ids, ids + 35, -1);
+    ids[0] = 2;
+    ids[1] = 2;
+    ids[2] = 1;
+    SortByTrackingId(bodies, ids);  // bodies now hold x = 1, 0, 2
+    EXPECT_EQ(bodies[0].x, 2);
+    EXPECT_EQ(bodies[1].x, 0);
+    EXPECT_EQ(bodies[2].x, 1);
 }
 
 TEST(ResultRecords, FaceAccessorsGiveMinusOneOutsideTheListOrWhenUnfilled) {
