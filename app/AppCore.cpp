@@ -66,7 +66,7 @@ std::string FirmwareVersionText(const VersionInfo& v) {
 }
 
 CAppCore::CAppCore() : device_(std::make_unique<CDeviceMngr>()) {
-    device_->SetStabiliser(std::make_unique<CStabilisationAdapter>());
+    detection_.SetStabiliser(std::make_unique<CStabilisationAdapter>());
 }
 
 CAppCore::~CAppCore() = default;
@@ -203,6 +203,7 @@ int CAppCore::PrepareDevice() {
 
 void CAppCore::Disconnect() {
     device_->Disconnect();
+    detection_.EndStabilisation();
 }
 
 int CAppCore::ApplyDeviceSettings(int angle, const DeviceSettings& settings, int resolutionCode,

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DetectionPipeline.h"
 #include "app/ModuleFiles.h"
 #include "app/Published.h"
 #include "protocol/DeviceMngr.h"
@@ -52,6 +53,9 @@ public:
     CAppCore& operator=(const CAppCore&) = delete;
 
     CDeviceMngr& Device() { return *device_; }
+    // The detection pipeline (choices memory, stabilisation) of the frames
+    // this core's device runs; owned by the same thread as the device.
+    CDetectionPipeline& Detection() { return detection_; }
 
     // Loading at start-up: model description lists, then the application
     // settings. Load() also connects when a port is stored and AutoConnect is
@@ -73,7 +77,7 @@ public:
                             int verifyUserId);
     // ApplyDeviceSettings with the values the core holds.
     int ApplyStoredDeviceSettings();
-    // FE 0E 01 00 00 (back to 9600) and close the link.
+    // FE 0E 01 00 00 (back to 9600), close the link, end the stabilisation run.
     void Disconnect();
 
     // ---- Module description files -------------------------------------------
@@ -138,6 +142,7 @@ public:
 
 private:
     std::unique_ptr<CDeviceMngr> device_;
+    CDetectionPipeline detection_;
     DeviceFolderHook deviceFolderHook_;
     std::vector<ResolutionList> resolutionLists_;
     int selectedResolutionList_ = -1;

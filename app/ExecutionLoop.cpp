@@ -40,7 +40,7 @@ ExecutionEnd CExecutionLoop::Run(CJobContext& job, Mode mode) {
     }
     // Every run starts stabilisation and the adaptive limit afresh, also
     // after giving up.
-    job.Core().Device().EndStabilisation();
+    job.Core().Detection().EndStabilisation();
     retryCount_ = 0;
     nextTimeLimit_ = 0;
     return end;
@@ -93,9 +93,9 @@ bool CExecutionLoop::RunFrame(CJobContext& job, Mode mode, ExecutionEnd& end) {
     }
     packet.timeLimitMs = nextTimeLimit_;
     if (status == 0) {
-        const DeviceReply reply =
-            device.ExecuteFrame(flags, nextTimeLimit_, choices.imageType, choices.stabilisation,
-                                verifyNotSelected, image_, packet.result);
+        const DeviceReply reply = core.Detection().ExecuteFrame(
+            device, flags, nextTimeLimit_, choices.imageType, choices.stabilisation,
+            verifyNotSelected, image_, packet.result);
         status = reply.result;
         responseCode = reply.status;
     }

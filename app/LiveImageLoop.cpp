@@ -16,13 +16,14 @@ JobId CLiveImageLoop::Start(CDeviceWorker& worker, Poster poster,
 LiveImageEnd CLiveImageLoop::Run(CJobContext& job) {
     using Clock = std::chrono::steady_clock;
     LiveImageEnd end;
-    CDeviceMngr& device = job.Core().Device();
+    CAppCore& core = job.Core();
     std::uint64_t sequence = 0;
     while (!job.StopRequested()) {
         FramePacket packet;
         packet.kind = FrameKind::kLiveImage;
         packet.started = Clock::now();
-        const DeviceReply reply = device.ExecutePreview(image_, packet.result);
+        const DeviceReply reply =
+            core.Detection().ExecutePreview(core.Device(), image_, packet.result);
         packet.status = reply.result;
         packet.responseCode = reply.status;
         packet.finished = Clock::now();

@@ -95,7 +95,6 @@ void CDeviceMngr::Disconnect() {
         }
         connected_ = false;
     }
-    EndStabilisation();
 }
 
 void CDeviceMngr::CopyLinkInfo(CFrameResult& result) const {

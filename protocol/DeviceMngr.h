@@ -11,12 +11,10 @@
 #include "protocol/DeviceReply.h"
 #include "protocol/RawDetectResult.h"
 #include "protocol/ResultRecords.h"
-#include "protocol/Stabiliser.h"
 #include "protocol/TimeLimits.h"
 
 class CDeviceLink;
 class CKytoProtocol;
-class CImageData;
 class IFrameObserver;
 class ILinkTransport;
 
@@ -103,7 +101,7 @@ public:
     // answer), closes, reopens at the wanted baud. 0, -1 when an open fails,
     // kResultCancelled while cancelled.
     int Connect(const std::string& port, int baud);
-    // FE 0E 01 00 00 (back to 9600), close, end stabilisation.
+    // FE 0E 01 00 00 (back to 9600), close.
     void Disconnect();
     // After a failed frame: sends 00 00 00 00 and drains 6-byte reads until
     // one times out (limit timeLimitMs; 0 = the image time limit of
@@ -161,33 +159,16 @@ public:
     // codes, and the number of users registered in the album.
     void SetDetectionInputs(int minFaceSize, int yawCode, int rollCode, int registeredUsers);
 
-    // One detection frame. Changes of the function flags, image type or
-    // stabilisation flag against the previous frame are saved to
-    // Application.ini ("Function", "ExecuteImage", "QuellFlag") and force the
-    // table time limit; a stabilisation change ends the stabiliser. With
-    // verifyNotSelected the verify bit is left out of the request and every
-    // face gets "no user selected". timeLimitMs 0 = image + execution limit.
-    // Execute is tried first, ExecuteEx when Execute is unsupported; when
-    // neither is, the result is 0 with an empty frame.
-    DeviceReply ExecuteFrame(const std::uint8_t functionFlags[11], int timeLimitMs, int imageType,
-                             bool stabilisation, bool verifyNotSelected, CImageData& image,
-                             CFrameResult& result);
-    // Image only (160 x 120, no functions, no stabilisation) with the
-    // small-image time limit; touches none of the remembered choices.
-    DeviceReply ExecutePreview(CImageData& image, CFrameResult& result);
+    // One Execute exchange (ExecuteEx when the model lacks Execute) with the
+    // execution flags and image type as given, decoded into `raw` (its image
+    // lands where raw's image is attached). kResultUnsupported when the model
+    // has neither command. The caller sets the execution parameters and the
+    // time limit (app/DetectionPipeline does the rest of a frame).
+    DeviceReply Execute(int imageType, std::uint16_t executionFlags, int timeLimitMs,
+                        RawDetectResult& raw);
 
-    // The function flags the last frame requested (verify cleared when no
-    // user was selected), its image type and stabilisation flag (-1 = none
-    // yet), and the verify user ID last sent (-1 = none).
-    const std::uint8_t* LastFunctionFlags() const { return lastFlags_; }
-    int LastImageType() const { return lastImageType_; }
-    int LastStabilisation() const { return lastStabilisation_; }
+    // The verify user ID last sent (-1 = none).
     int LastVerifyUserId() const { return lastVerifyUserId_; }
-
-    // ---- Stabilisation -----------------------------------------------------
-    // Without a stabiliser frames pass through unchanged (tracking IDs -1).
-    void SetStabiliser(std::unique_ptr<IStabiliser> stabiliser);
-    void EndStabilisation();
 
     // ---- Time limits ---------------------------------------------------------
     ExecutionParameters& Parameters() { return params_; }
@@ -211,9 +192,6 @@ private:
     // success.
     DeviceReply Simple(int code, const std::uint8_t* request, int requestLength);
     DeviceReply SetVerifyThreshold(int threshold);
-    DeviceReply RunExecution(const std::uint8_t functionFlags[11], int timeLimitMs, int imageType,
-                             bool stabilisation, bool verifyNotSelected, CImageData& image,
-                             CFrameResult& result);
     DeviceReply ExecuteCommand(int code, int imageType, std::uint16_t flags, int timeLimitMs,
                                RawDetectResult& raw);
     DeviceReply SendAndRead(const std::uint8_t* frame, int frameLength, const char* name,
@@ -237,14 +215,7 @@ private:
     ExecutionParameters params_;
     std::vector<int> supported_;
 
-    std::unique_ptr<IStabiliser> stabiliser_;
-    RawDetectResult raw_;  // reused so that frames allocate nothing once warm
-
-    std::uint8_t lastFlags_[11] = {};
-    int lastImageType_ = -1;
-    int lastStabilisation_ = -1;
     int lastVerifyUserId_ = -1;
-    bool flagsKnown_ = false;
 };
 
 // Baud index of the Set Baud Rate command: 38400 -> 1 ... 921600 -> 5, any

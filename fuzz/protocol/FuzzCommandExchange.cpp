@@ -21,6 +21,7 @@
 #include "link/MemoryTransport.h"
 #include "protocol/DeviceMngr.h"
 #include "protocol/KytoProtocol.h"
+#include "protocol/RawDetectResult.h"
 
 namespace {
 
@@ -83,6 +84,25 @@ struct Harness {
     CImageData image;
     std::vector<std::uint8_t> album;
 };
+
+// One Execute answer decoded into the image and the frame result, as the
+// application's detection pipeline does with it.
+void DecodeOneFrame(CDeviceMngr& m, CImageData& image, int imageType, std::uint16_t flags,
+                    CFrameResult& frame) {
+    static RawDetectResult raw;
+    raw.Clear();
+    raw.imagePixels = nullptr;
+    raw.imageCapacity = 0;
+    if (imageType == kImageQvga || imageType == kImageSmall) {
+        image.Init(imageType == kImageQvga ? 320 : 160, imageType == kImageQvga ? 240 : 120,
+                   kFormatGrey8, true);
+        raw.AttachImage(image);
+    }
+    if (m.Execute(imageType, flags, m.ExchangeLimit(kCmdExecute), raw).Ok()) {
+        ToFrameResult(raw, frame);
+        image.SetImageSize(raw.imageWidth, raw.imageHeight);
+    }
+}
 
 }  // namespace
 
@@ -165,13 +185,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (void)m.ReformatAlbum();
             break;
         case 17: {
-            // The same choices every time: saved once, then never written again.
-            InFolder here(h.folder);
-            (void)m.ExecuteFrame(kAllFunctions, 0, kImageQvga, false, false, h.image, frame);
+            // The same choices every time, as the application's pipeline sends them.
+            DecodeOneFrame(m, h.image, kImageQvga, BuildExecutionFlags(kAllFunctions, false),
+                           frame);
             break;
         }
         case 18:
-            (void)m.ExecutePreview(h.image, frame);
+            DecodeOneFrame(m, h.image, kImageSmall, 0, frame);
             break;
         case 19:
             (void)m.GetFullImageSize(w, hgt);

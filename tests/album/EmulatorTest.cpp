@@ -15,6 +15,7 @@
 #include <random>
 #include <thread>
 
+#include "../support/ExecuteOnce.h"
 #include "AlbumTestUtil.h"
 #include "StoreCheck.h"
 #include "album/AlbumSync.h"
@@ -77,7 +78,7 @@ int Recognise(CDeviceMngr& device) {
     for (int frame = 0; frame < 60; ++frame) {
         CImageData image;
         CFrameResult result;
-        if (!device.ExecuteFrame(flags, 0, 0, false, false, image, result).Ok()) {
+        if (!ExecuteOnce(device, flags, 0, 3000, image, result).Ok()) {
             continue;
         }
         for (const FaceResult& face : result.faces) {

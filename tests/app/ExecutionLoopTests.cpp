@@ -318,7 +318,7 @@ TEST_F(LoopTest, LiveImagesUntilStoppedThenTheAnswer) {
     EXPECT_GE(sent_.Count("Execute"), static_cast<int>(images.size()));
     EXPECT_LE(sent_.Count("Execute"), static_cast<int>(images.size()) + 1);
     // Preview frames change none of the remembered detection choices.
-    EXPECT_EQ(core_->Device().LastImageType(), -1);
+    EXPECT_EQ(core_->Detection().LastImageType(), -1);
 }
 
 // A module whose port vanishes mid-run: no ten resyncs against nothing, the

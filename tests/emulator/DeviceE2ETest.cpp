@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "../support/ExecuteOnce.h"
 #include "ExecuteParse.h"
 #include "ShippedCommands.h"
 #include "album/AlbumTransfer.h"
@@ -64,8 +65,7 @@ protected:
     int Frame(CFrameResult& result, int imageType = 0, int limitMs = 3000,
               const std::uint8_t* flags = kAllFunctions) {
         std::uint8_t code = 0xFF;
-        const int r =
-            R(mngr->ExecuteFrame(flags, limitMs, imageType, false, false, image, result), code);
+        const int r = R(ExecuteOnce(*mngr, flags, imageType, limitMs, image, result), code);
         lastCode = code;
         return r;
     }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../link/PtyModule.h"
+#include "../support/ExecuteOnce.h"
 #include "../support/TempDir.h"
 #include "ScriptedModule.h"
 #include "base/ImageData.h"
@@ -202,7 +203,7 @@ TEST_F(DevicePty, EveryCommandSendsItsFrameAndDecodesItsAnswer) {
              0, {1, 0, 1, 0, 10, 0, 20, 0, 30, 0, 40, 0, 0xA0, 0, 0x78, 0, 0x29, 0, 0x84, 0x03})},
          [&](CDeviceMngr& m) {
              const std::uint8_t flags[11] = {1, 0, 1};
-             return m.ExecuteFrame(flags, 0, 0, false, false, out.image, out.frame);
+             return ExecuteOnce(m, flags, 0, 5000, out.image, out.frame);
          },
          [&] {
              ASSERT_EQ(out.frame.bodies.size(), 1u);
@@ -214,7 +215,10 @@ TEST_F(DevicePty, EveryCommandSendsItsFrameAndDecodesItsAnswer) {
         {"Execute preview",
          {{0xFE, 0x03, 0x03, 0x00, 0x00, 0x00, 0x02}},
          {Response(0, preview)},
-         [&](CDeviceMngr& m) { return m.ExecutePreview(out.image, out.frame); },
+         [&](CDeviceMngr& m) {
+             const std::uint8_t none[11] = {};
+             return ExecuteOnce(m, none, kImageSmall, 5000, out.image, out.frame);
+         },
          [&] {
              EXPECT_EQ(out.image.Width(), 160);
              EXPECT_EQ(out.image.ImageWidth(), 160);
