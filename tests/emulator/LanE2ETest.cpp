@@ -17,6 +17,7 @@
 #include "protocol/ResultCodes.h"
 #include "tests/link/LanIni.h"
 #include "tests/link/LoopbackPeer.h"
+#include "tests/support/ExecuteOnce.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -62,7 +63,7 @@ protected:
 
     int Frame(CFrameResult& result, int imageType, int limitMs = 3000) {
         const DeviceReply reply =
-            mngr->ExecuteFrame(kAllFunctions, limitMs, imageType, false, false, image, result);
+            ExecuteOnce(*mngr, kAllFunctions, imageType, limitMs, image, result);
         return reply.Ok() ? kResultOk : reply.result;
     }
 
