@@ -1,25 +1,22 @@
 #include "cli/CliCommon.h"
 
-#include <grp.h>
 #include <pthread.h>
 #include <signal.h>
 #include <strings.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <iostream>
 #include <mutex>
 #include <thread>
 
 #include "app/AppCore.h"
+#include "base/DataFolder.h"
+#include "base/PortPermission.h"
 #include "link/DeviceLink.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 constexpr int kConnectAttempts = 3;
@@ -35,46 +32,15 @@ int CliRegistry::RunChosen() {
     return kExitUsage;
 }
 
-std::string ExecutableFolder() {
-    std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) {
-        return ".";
-    }
-    return self.parent_path().string();
-}
-
-const std::vector<std::string>& ShippedConfigurationFiles() {
-    static const std::vector<std::string> kFiles = {
-        "CmdTimeout.ini",    "ExecTimeOut.ini", "ImgTimeout.ini",
-        "AlbumTimeout.ini",  "RegTimeOut.ini",  "CmdInfo",
-        "FullImageInfo.dat", "DefSettings.dat", "kyd00.kyb"};
-    return kFiles;
-}
-
 int EnterDataFolder(const GlobalOptions& global) {
-    const fs::path exeFolder = ExecutableFolder();
-    const fs::path folder = global.dataDir.empty() ? exeFolder : fs::path(global.dataDir);
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    fs::current_path(folder, ec);
-    if (ec) {
-        std::cerr << "kyto: cannot use the data folder " << folder << ": " << ec.message() << "\n";
+    const DataFolderEntry entry =
+        EnterDataFolder(PlanDataFolder(global.dataDir, DataFolderHost::FromProcess()));
+    for (const std::string& warning : entry.warnings) {
+        std::cerr << "kyto: warning: " << warning << "\n";
+    }
+    if (!entry.ok) {
+        std::cerr << "kyto: " << entry.error << "\n";
         return kExitFailed;
-    }
-    if (global.dataDir.empty()) {
-        return kExitOk;
-    }
-    for (const std::string& name : ShippedConfigurationFiles()) {
-        const fs::path source = exeFolder / name;
-        if (fs::exists(name, ec) || !fs::exists(source, ec)) {
-            continue;
-        }
-        fs::copy_file(source, name, fs::copy_options::skip_existing, ec);
-        if (ec) {
-            std::cerr << "kyto: warning: could not copy " << source
-                      << " into the data folder: " << ec.message() << "\n";
-        }
     }
     return kExitOk;
 }
@@ -115,18 +81,8 @@ std::string DescribePortOpenFailure(const std::string& port, int error) {
                    " does not exist: is the module plugged in? `kyto ports` lists the serial "
                    "ports present.";
         case EACCES:
-        case EPERM: {
-            std::string group = "dialout";
-            struct stat st {};
-            if (stat(path.c_str(), &st) == 0) {
-                if (const struct group* g = getgrgid(st.st_gid)) {
-                    group = g->gr_name;
-                }
-            }
-            return "permission denied on " + path + ": the device belongs to the group '" + group +
-                   "'. Join it with `sudo usermod -aG " + group +
-                   " $USER`, then log out and in again (or run `newgrp " + group + "`).";
-        }
+        case EPERM:
+            return DescribePortPermission(path);
         case EBUSY:
         case EAGAIN:
             return "the port " + path +

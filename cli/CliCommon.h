@@ -24,7 +24,7 @@ enum ExitStatus : int {
 
 // Options in front of the command.
 struct GlobalOptions {
-    std::string dataDir;  // empty: the executable's folder
+    std::string dataDir;  // empty: chosen by the data folder rule
     std::string port;     // empty: "COMPortName" of Application.ini
     int baud = 0;         // 0: "BaudRate" of Application.ini
 };
@@ -57,13 +57,10 @@ void AddPortsCommand(CliRegistry& registry);
 void AddVersionCommand(CliRegistry& registry);
 void AddDetectCommand(CliRegistry& registry);
 
-// The folder the executable lives in.
-std::string ExecutableFolder();
-// Shipped configuration files copied into a data folder that lacks them.
-const std::vector<std::string>& ShippedConfigurationFiles();
-// Makes the data folder (given, or the executable's) the working directory,
-// creating it when needed and copying missing shipped configuration files
-// from the executable's folder (never overwriting). kExitOk or kExitFailed.
+// Makes the data folder the working directory (the rule of base/DataFolder.h:
+// --data-dir, else the portable program folder, else the per-user folder),
+// creating it and copying the shipped configuration files it lacks (never
+// overwriting). kExitOk or kExitFailed.
 int EnterDataFolder(const GlobalOptions& global);
 
 // Port and baud of the command line, else of Application.ini (the core must

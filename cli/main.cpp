@@ -1,6 +1,7 @@
-// kyto [--data-dir DIR] [--port NAME] [--baud RATE] COMMAND [OPTIONS]
+// kyto [--version] [--data-dir DIR] [--port NAME] [--baud RATE] COMMAND [OPTIONS]
 #include <iostream>
 
+#include "base/DataFolder.h"
 #include "cli/AlbumCommand.h"
 #include "cli/CliCommon.h"
 
@@ -26,9 +27,11 @@ int main(int argc, char** argv) {
     app.name("kyto");
     app.require_subcommand(1);
     GlobalOptions global;
-    app.add_option(
-        "--data-dir", global.dataDir,
-        "folder with the settings, logs and module data (default: the program's folder)");
+    app.set_version_flag("--version", "kyto " KYTO_VERSION);
+    app.set_help_all_flag("--help-all", "Print the help of every command and exit");
+    app.add_option("--data-dir", global.dataDir,
+                   "folder with the settings, logs and module data (default: see below)");
+    app.footer(DescribeDataFolderRule());
     app.add_option("--port", global.port,
                    "serial port, e.g. /dev/ttyUSB0, or LAN (default: COMPortName)");
     app.add_option("--baud", global.baud, "baud rate (default: BaudRate of Application.ini)");
@@ -39,9 +42,7 @@ int main(int argc, char** argv) {
     }
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::CallForAllHelp& e) {
+    } catch (const CLI::Success& e) {  // --help, --help-all, --version
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         app.exit(e);

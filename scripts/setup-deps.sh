@@ -7,6 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libgl-dev
     nlohmann-json3-dev libcli11-dev fonts-dejavu-core
+    dpkg-dev help2man desktop-file-utils appstream bash-completion
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,110 @@
+# `cmake --install` and the Debian package (cpack): the programs, their two
+# private libraries, the shipped configuration files, manual pages, the bash
+# completion, the udev rule example and, with kyto-demo, its launcher, icon
+# and AppStream metainfo. cmake/InstallLayout.cmake chose the folders.
+
+# Every library and program sees base/InstallLayout.h through kyto_base.
+target_include_directories(kyto_base PUBLIC $<BUILD_INTERFACE:${KYTO_GENERATED_DIR}>)
+
+set(KYTO_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
+set(KYTO_INSTALL_DOC ${CMAKE_INSTALL_DATADIR}/doc/kyto-demo)
+
+set(KYTO_PROGRAMS "")
+foreach(program kyto kyto-emu kyto-demo)
+    if(TARGET ${program})
+        list(APPEND KYTO_PROGRAMS ${program})
+    endif()
+endforeach()
+if(KYTO_PROGRAMS)
+    install(TARGETS ${KYTO_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+foreach(library kytolink quell)
+    if(TARGET ${library})
+        install(TARGETS ${library} LIBRARY DESTINATION ${KYTO_INSTALL_PRIVATE_LIBDIR})
+    endif()
+endforeach()
+install(FILES ${KYTO_DATA_FILES} DESTINATION ${KYTO_INSTALL_SHARED_DATA})
+install(FILES ${KYTO_PACKAGING_DIR}/completion/kyto.bash
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kyto)
+install(FILES ${KYTO_PACKAGING_DIR}/udev/60-kyto-demo.rules
+    DESTINATION ${KYTO_INSTALL_DOC}/examples)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${KYTO_INSTALL_DOC})
+
+# The launcher, icon and metainfo only make sense with the window program.
+if(TARGET kyto-demo)
+    install(FILES ${KYTO_PACKAGING_DIR}/linux/${KYTO_APP_ID}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${KYTO_PACKAGING_DIR}/linux/${KYTO_APP_ID}.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+    install(FILES ${KYTO_PACKAGING_DIR}/linux/${KYTO_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+endif()
+
+# Manual pages from each program's own --help (help2man), at build time.
+find_program(KYTO_HELP2MAN help2man)
+if(KYTO_HELP2MAN AND NOT KYTO_SANITIZE)
+    set(KYTO_MAN_DEFAULT ON)
+else()
+    set(KYTO_MAN_DEFAULT OFF)
+endif()
+option(KYTO_MANPAGES "Generate the manual pages with help2man" ${KYTO_MAN_DEFAULT})
+if(KYTO_MANPAGES)
+    if(NOT KYTO_HELP2MAN)
+        message(FATAL_ERROR "KYTO_MANPAGES needs help2man (scripts/setup-deps.sh installs it)")
+    endif()
+    set(man_pages "")
+    foreach(program ${KYTO_PROGRAMS})
+        set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
+        set(include ${KYTO_PACKAGING_DIR}/man/${program}.h2m)
+        # kyto's page shows every command's options.
+        set(help_option --help)
+        if(program STREQUAL kyto)
+            set(help_option --help-all)
+        endif()
+        # The emulator's --version is one of its options, so the version is
+        # given rather than asked for; kyto-demo needs no display for --help.
+        add_custom_command(OUTPUT ${page}
+            COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+            COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+                ${KYTO_HELP2MAN} --no-info --no-discard-stderr
+                --version-string=${PROJECT_VERSION} --section=1 --help-option=${help_option}
+                --include=${include} --output=${page} $<TARGET_FILE:${program}>
+            DEPENDS ${program} ${include}
+            COMMENT "Manual page ${program}.1"
+            VERBATIM)
+        list(APPEND man_pages ${page})
+    endforeach()
+    add_custom_target(kyto_man ALL DEPENDS ${man_pages})
+    install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+# The Debian package: kyto-demo_<version>_amd64.deb.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME kyto-demo)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Kyto Demo developers")
+set(CPACK_PACKAGE_CONTACT "Kyto Demo developers <developers@kytodemo.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "evaluation program for a camera-based human-sensing module")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "evaluation program for a camera-based human-sensing module
+ Kyto Demo talks to the Kyto human-sensing module on a serial port or
+ through its network adapter: it runs detection of bodies, hands and faces
+ (with direction, age, gender, gaze, blink, expression and recognition),
+ shows and logs the results and manages the module's Album of registered
+ users. The package holds the window program (when built), the command
+ line front end kyto and the module emulator kyto-emu.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
+    ${CMAKE_BINARY_DIR}/_CPack_Packages/Linux/DEB/kyto-demo-${PROJECT_VERSION}-Linux/usr/${KYTO_INSTALL_PRIVATE_LIBDIR}
+    ${KYTO_BIN_DIR})
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
+if(TARGET kyto-demo)
+    # Qt loads its platform plugins at run time: shlibdeps cannot see them.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+endif()
+include(CPack)
