@@ -27,7 +27,8 @@ Bytes Response(std::uint32_t length, std::uint8_t fill) {
     Bytes r(6 + length, fill);
     r[0] = 0xFE;
     r[1] = 0x00;
-    for (int i = 0; i < 4; ++i) r[2 + i] = static_cast<std::uint8_t>(length >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        r[2 + i] = static_cast<std::uint8_t>(length >> (8 * i));
     return r;
 }
 
