@@ -420,6 +420,15 @@ int sock_length(void) {
 void sock_clear(void) {
     SocketState& s = Socket();
     std::lock_guard<std::mutex> guard(s.lock);
+    ++s.clearCount;
+    // Like the serial line's flush: what the socket already holds is as old
+    // as what the ring holds (a late answer to an abandoned command), and
+    // must not be read as the answer to the next one.
+    if (s.fd >= 0 && s.peerOpen) {
+        std::uint8_t scratch[4096];
+        while (recv(s.fd, scratch, sizeof scratch, MSG_DONTWAIT) > 0) {
+        }
+    }
     if (s.ring) {
         s.ring->Clear();
     }

@@ -28,6 +28,11 @@ enum class Drained { kMore, kEmpty, kGone };
 // spins).
 Drained Drain(SocketState& s, int fd, std::uint8_t* scratch) {
     for (int i = 0; i < kReadsPerWake; ++i) {
+        unsigned clears;
+        {
+            std::lock_guard<std::mutex> guard(s.lock);
+            clears = s.clearCount;
+        }
         const ssize_t n = recv(fd, scratch, kReadSize, 0);
         if (n == 0) {
             return Drained::kGone;
@@ -40,6 +45,9 @@ Drained Drain(SocketState& s, int fd, std::uint8_t* scratch) {
         }
         {
             std::lock_guard<std::mutex> guard(s.lock);
+            if (clears != s.clearCount) {
+                continue;  // read before a clear: as stale as what it cleared
+            }
             s.ring->Append(scratch, static_cast<int>(n));
         }
         s.changed.notify_all();
