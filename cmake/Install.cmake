@@ -1,7 +1,8 @@
-# `cmake --install` and the Debian package (cpack): the programs, their two
-# private libraries, the shipped configuration files, manual pages, the bash
-# completion, the udev rule example and, with kyto-demo, its launcher, icon
-# and AppStream metainfo. cmake/InstallLayout.cmake chose the folders.
+# `cmake --install`: the programs, their two private libraries, the shipped
+# configuration files, manual pages, the bash completion, the udev rule
+# example and, with kyto-demo, its launcher, icon and AppStream metainfo.
+# cmake/InstallLayout.cmake chose the folders; cmake/Packaging.cmake wraps
+# the result into the Debian package.
 
 # Every library and program sees base/InstallLayout.h through kyto_base.
 target_include_directories(kyto_base PUBLIC $<BUILD_INTERFACE:${KYTO_GENERATED_DIR}>)
@@ -63,48 +64,20 @@ if(KYTO_MANPAGES)
         endif()
         # The emulator's --version is one of its options, so the version is
         # given rather than asked for; kyto-demo needs no display for --help.
-        add_custom_command(OUTPUT ${page}
+        # Installed compressed, as Debian's man pages are (-n: no file name
+        # or time stamp in the gzip header).
+        add_custom_command(OUTPUT ${page} ${page}.gz
             COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
             COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
                 ${KYTO_HELP2MAN} --no-info --no-discard-stderr
                 --version-string=${PROJECT_VERSION} --section=1 --help-option=${help_option}
                 --include=${include} --output=${page} $<TARGET_FILE:${program}>
+            COMMAND gzip -9nkf ${page}
             DEPENDS ${program} ${include}
             COMMENT "Manual page ${program}.1"
             VERBATIM)
-        list(APPEND man_pages ${page})
+        list(APPEND man_pages ${page}.gz)
     endforeach()
     add_custom_target(kyto_man ALL DEPENDS ${man_pages})
     install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
-
-# The Debian package: kyto-demo_<version>_amd64.deb.
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME kyto-demo)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_VENDOR "Kyto Demo developers")
-set(CPACK_PACKAGE_CONTACT "Kyto Demo developers <developers@kytodemo.example>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "evaluation program for a camera-based human-sensing module")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "evaluation program for a camera-based human-sensing module
- Kyto Demo talks to the Kyto human-sensing module on a serial port or
- through its network adapter: it runs detection of bodies, hands and faces
- (with direction, age, gender, gaze, blink, expression and recognition),
- shows and logs the results and manages the module's Album of registered
- users. The package holds the window program (when built), the command
- line front end kyto and the module emulator kyto-emu.")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
-    ${CMAKE_BINARY_DIR}/_CPack_Packages/Linux/DEB/kyto-demo-${PROJECT_VERSION}-Linux/usr/${KYTO_INSTALL_PRIVATE_LIBDIR}
-    ${KYTO_BIN_DIR})
-set(CPACK_STRIP_FILES ON)
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
-if(TARGET kyto-demo)
-    # Qt loads its platform plugins at run time: shlibdeps cannot see them.
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-endif()
-include(CPack)

@@ -1,14 +1,25 @@
 # The installed layout, settled before any target exists (the rpath is given
 # to each target when it is created):
 #   bin/                               kyto, kyto-emu, kyto-demo
-#   <libdir>/kyto-demo/                libkytolink.so, libquell.so (private)
+#   lib/<triplet>/kyto-demo/           libkytolink.so, libquell.so (private;
+#                                      <libdir>/kyto-demo without a triplet)
 #   share/kyto-demo/                   the shipped configuration files (data/)
 # and base/InstallLayout.h, which tells the programs the same names.
 include(GNUInstallDirs)
 
 set(KYTO_APP_ID org.kytodemo.KytoDemo)
 set(KYTO_DATA_FOLDER_NAME kyto-demo)
-set(KYTO_INSTALL_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/kyto-demo)
+# The two libraries are private to the programs, so they go into a folder of
+# their own that the dynamic linker never searches. On a multiarch system
+# (Debian) that is lib/<triplet>/kyto-demo whatever the prefix: the layout
+# GNUInstallDirs gives the package's prefix /usr, and a library directly in
+# a subfolder of lib/ would make CPack add ldconfig scripts, after which
+# `apt remove` leaves the package behind as "config-files".
+set(kyto_private_libdir ${CMAKE_INSTALL_LIBDIR})
+if(CMAKE_LIBRARY_ARCHITECTURE AND kyto_private_libdir STREQUAL "lib")
+    set(kyto_private_libdir lib/${CMAKE_LIBRARY_ARCHITECTURE})
+endif()
+set(KYTO_INSTALL_PRIVATE_LIBDIR ${kyto_private_libdir}/kyto-demo)
 set(KYTO_INSTALL_SHARED_DATA ${CMAKE_INSTALL_DATADIR}/${KYTO_DATA_FOLDER_NAME})
 
 # Paths from the installed bin/ to the other folders, whatever the prefix.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up the machine and runs every test: a warning-free optimised (Release)
-# build with its tests,
-# the same tests under AddressSanitizer + UndefinedBehaviorSanitizer, the
-# threaded tests under ThreadSanitizer, and a short run of every fuzz target.
+# build with its tests, the Debian package made from it installed, run and
+# removed (scripts/package-check.sh), the same tests under AddressSanitizer +
+# UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, and a
+# short run of every fuzz target.
 #   --quick       only the Release build and its tests
 #   --fuzz-secs N seconds per fuzz target (default 20)
 set -euo pipefail
@@ -47,6 +48,9 @@ scripts/build.sh build/ci -DCMAKE_BUILD_TYPE=Release
 run_ctest build/ci
 
 if ((quick)); then finish; exit 0; fi
+
+stage "Debian package: build, install, run, remove"
+scripts/package-check.sh build/ci
 
 stage "AddressSanitizer + UndefinedBehaviorSanitizer"
 scripts/build.sh build/ci-asan -DKYTO_SANITIZE=address,undefined -DKYTO_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
