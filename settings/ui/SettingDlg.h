@@ -1,0 +1,62 @@
+#pragma once
+
+// The settings dialog. In its connection mode it is the start-up dialog that
+// asks for the port and the baud rate before the program has a module
+// (caption "Connection settings", confirm button "Connect", only the
+// connection page). Its settings mode (the tabbed pages) is not part of this
+// version: the main window says so instead of opening it.
+//
+//   CSettingDlg dialog;
+//   dialog.connection = {port, baud, angle, autoConnect};
+//   if (dialog.RunDialog(ports, CSettingDlg::kConnectionMode) == CSettingDlg::kConfirmed) ...
+
+#include <QDialog>
+
+#include <vector>
+
+#include "settings/ui/ConnectSettingDlg.h"
+
+class QPushButton;
+
+class CSettingDlg : public QDialog {
+    Q_OBJECT
+public:
+    enum Mode { kSettingsMode = 0, kConnectionMode = 1 };
+    enum Result { kConfirmed = 1, kCancelled = 2 };
+
+    explicit CSettingDlg(QWidget* parent = nullptr);
+
+    // Copies the ports, builds the pages for `mode` from the value members,
+    // runs the dialog modally and returns kConfirmed or kCancelled.
+    int RunDialog(const std::vector<PortEntry>& ports, Mode mode);
+
+    // The port list thread's new list, while the dialog is shown (window
+    // thread: the thread posts it here).
+    void RefreshPorts(const std::vector<PortEntry>& ports);
+    // Shown under the lists: why the last port did not open, what helps.
+    void SetAdvice(const QString& text);
+
+    // The connection page of the current run (null between runs).
+    CConnectSettingDlg* ConnectionPage() const { return connectionPage_; }
+    QPushButton* ConfirmButton() const { return confirm_; }
+    QPushButton* CancelButton() const { return cancel_; }
+    int CurrentMode() const { return mode_; }
+
+    // Values, read and written by the owner around RunDialog.
+    ConnectionValues connection;
+    int result = kCancelled;
+
+protected:
+    void done(int r) override;
+
+private:
+    void BuildPages();
+
+    int mode_ = kConnectionMode;
+    std::vector<PortEntry> ports_;
+    QString advice_;
+    CConnectSettingDlg* connectionPage_ = nullptr;
+    QWidget* pageArea_ = nullptr;
+    QPushButton* confirm_ = nullptr;  // 1068
+    QPushButton* cancel_ = nullptr;   // 1069
+};
