@@ -7,7 +7,6 @@
 
 #include "widgets/BusyIndicator.h"
 #include "widgets/MessageFont.h"
-#include "widgets/WindowMessage.h"
 
 namespace {
 
@@ -19,8 +18,7 @@ QEvent::Type ShownType() {
 
 }  // namespace
 
-CWaitDlg::CWaitDlg(QWidget* owner)
-    : COrgDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), owner_(owner) {
+CWaitDlg::CWaitDlg(QWidget* parent) : COrgDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
     setModal(true);
     setAccessibleName(tr("Please wait."));
     const QFont font = MessageFont(this->font());
@@ -105,14 +103,14 @@ void CWaitDlg::showEvent(QShowEvent* event) {
 
 bool CWaitDlg::event(QEvent* event) {
     if (event->type() == ShownType()) {
-        // Cleared before posting: each run posts at most once, however
+        // Cleared before sending: each run posts at most once, however
         // often the dialog is shown.
         const int message = notifyMessage_;
         const qintptr parameter = notifyParameter_;
         notifyMessage_ = 0;
         notifyParameter_ = 0;
         if (message != 0) {
-            CWindowMessage::Post(owner_, message, this, reinterpret_cast<qintptr>(this), parameter);
+            emit notified(message, parameter);
         }
         return true;
     }

@@ -6,28 +6,27 @@
 //
 // Hand-shake. The owner sets the notify message (a window message value,
 // 0 = none), its parameter and the text, then calls Run(). Once the dialog
-// is shown it posts that message to the owner, once: a CWindowMessage
-// (widgets/WindowMessage.h) with Sender() and WParam() = the dialog and
-// LParam() = the parameter. The owner recognises the dialog, starts the work
-// on the device worker and returns to the event loop; the window keeps
-// repainting. The work's completion calls CloseRequest() (or, from another
-// thread, COrgDialog::PostCloseRequest(dialog)) and Run() returns 0. The
-// notify message is cleared when it is posted, so showing the dialog again
-// without setting it again posts nothing.
+// is shown it emits notified(message, parameter), once, from an event it
+// posted itself, so the owner's handler runs inside the modal run with the
+// dialog on screen. The owner starts the work on the device worker and
+// returns to the event loop; the window keeps repainting. The work's
+// completion calls CloseRequest() (or, from another thread,
+// COrgDialog::PostCloseRequest(dialog)) and Run() returns 0. The notify
+// message is cleared when it is sent, so showing the dialog again without
+// setting it again sends nothing. An owner that handles window messages in
+// event() turns the signal into its own posted message, with the dialog as
+// sender:
 //
+//     connect(wait_, &CWaitDlg::notified, this, [this](int message, qintptr value) {
+//         PostWindowMessage(this, WindowMessage(message), wait_, value);
+//     });
 //     wait_->SetNotify(UWM_SETTINGS, 0);
 //     wait_->SetTextId(CWaitDlg::kPleaseWait);
 //     wait_->Run();
-//     ...
-//     bool CKytoDemoDlg::event(QEvent* e) {
-//         if (e->type() == UWM_SETTINGS) {
-//             auto* m = static_cast<CWindowMessage*>(e);
-//             if (m->Sender() == wait_) { worker.Post(..., [this](auto) {
-//                 wait_->CloseRequest(); }); }
-//         } ...
+//     ...  // on UWM_SETTINGS from wait_: worker.Post(..., [this](auto) {
+//          //     wait_->CloseRequest(); });
 
 #include <QLabel>
-#include <QPointer>
 #include <QString>
 #include <array>
 
@@ -46,15 +45,12 @@ public:
     };
     static constexpr int kLineCount = 5;
 
-    // owner: where the notify message goes (also the parent window).
-    explicit CWaitDlg(QWidget* owner = nullptr);
+    explicit CWaitDlg(QWidget* parent = nullptr);
 
     void SetNotify(int message, qintptr parameter);
     void SetNotifyMessage(int message) { notifyMessage_ = message; }
     void SetNotifyParameter(qintptr parameter) { notifyParameter_ = parameter; }
     int NotifyMessage() const { return notifyMessage_; }
-    // Another receiver of the notify message than the parent.
-    void SetOwner(QObject* owner) { owner_ = owner; }
 
     // One of the texts above (an unknown number shows kPleaseWait).
     void SetTextId(int id);
@@ -73,6 +69,10 @@ public:
     QLabel* Line(int index) const;
     CBusyIndicator* BusyIndicator() const { return busy_; }
 
+signals:
+    // The dialog is on screen and had a notify message: run the operation.
+    void notified(int message, qintptr parameter);
+
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -80,7 +80,6 @@ protected:
 private:
     void ApplyText();
 
-    QPointer<QObject> owner_;
     int notifyMessage_ = 0;
     qintptr notifyParameter_ = 0;
     int textId_ = kPleaseWait;

@@ -5,10 +5,12 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QTest>
+#include <algorithm>
+#include <functional>
 #include <future>
 #include <thread>
+#include <vector>
 
-#include "MessageRecorder.h"
 #include "WidgetTest.h"
 #include "widgets/BusyIndicator.h"
 #include "widgets/NotesDlg.h"
@@ -19,6 +21,29 @@ namespace {
 constexpr int kStopLoop = 0x2410;
 constexpr int kSettings = 0x3450;
 
+struct Notify {
+    int message;
+    qintptr parameter;
+};
+
+// Records what the dialog sends and lets a test react to it as an owner.
+struct NotifyRecorder {
+    explicit NotifyRecorder(CWaitDlg& dialog) {
+        QObject::connect(&dialog, &CWaitDlg::notified, [this](int message, qintptr parameter) {
+            sent.push_back({message, parameter});
+            if (onNotify) {
+                onNotify();
+            }
+        });
+    }
+    int Count(int message) const {
+        return static_cast<int>(std::count_if(
+            sent.begin(), sent.end(), [message](const Notify& n) { return n.message == message; }));
+    }
+    std::vector<Notify> sent;
+    std::function<void()> onNotify;
+};
+
 QString AccessibleName(QObject* object) {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(object);
     return iface ? iface->text(QAccessible::Name) : QString();
@@ -28,23 +53,26 @@ QString AccessibleName(QObject* object) {
 class WaitDlgTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() { owner_ = std::make_unique<MessageRecorder>(); }
+    void init() { owner_ = std::make_unique<QWidget>(); }
     void cleanup() { owner_.reset(); }
 
-    // Each run posts its notify message once, to the owner, with the dialog
-    // as sender and wParam and the configured parameter; a later run
-    // without new values posts nothing and lasts until it is closed.
+    // Each run sends its notify message once, while on screen, with the
+    // configured parameter; a later run without new values sends nothing
+    // and lasts until it is closed.
     void handshakePostsOncePerConfiguration() {
         CWaitDlg dialog(owner_.get());
-        owner_->onMessage = [&](const RecordedMessage&) { dialog.CloseRequest(); };
+        NotifyRecorder owner(dialog);
+        bool visibleAtNotify = false;
+        owner.onNotify = [&] {
+            visibleAtNotify = dialog.isVisible();
+            dialog.CloseRequest();
+        };
         dialog.SetNotify(kStopLoop, 1234);
         QCOMPARE(dialog.Run(), 0);
-        QCOMPARE(owner_->messages.size(), size_t{1});
-        const RecordedMessage first = owner_->messages[0];
-        QCOMPARE(first.message, kStopLoop);
-        QCOMPARE(first.sender, &dialog);
-        QCOMPARE(first.wParam, reinterpret_cast<qintptr>(&dialog));
-        QCOMPARE(first.lParam, qintptr{1234});
+        QCOMPARE(owner.sent.size(), size_t{1});
+        QCOMPARE(owner.sent[0].message, kStopLoop);
+        QCOMPARE(owner.sent[0].parameter, qintptr{1234});
+        QVERIFY(visibleAtNotify);
         QCOMPARE(dialog.NotifyMessage(), 0);
 
         // Shown again with nothing set: no message; only a close ends it.
@@ -55,24 +83,25 @@ private slots:
         });
         QCOMPARE(dialog.Run(), 0);
         QVERIFY(stillOpen);
-        QCOMPARE(owner_->messages.size(), size_t{1});
+        QCOMPARE(owner.sent.size(), size_t{1});
 
-        // Configured again: posts again.
+        // Configured again: sends again.
         dialog.SetNotify(kSettings, 0);
         QCOMPARE(dialog.Run(), 0);
-        QCOMPARE(owner_->Count(kSettings), 1);
+        QCOMPARE(owner.Count(kSettings), 1);
     }
 
     // The owner does the work on another thread, whose end posts the close:
     // the run ends, and the window thread went on painting meanwhile.
     void workerClosesWhileWindowKeepsRunning() {
         CWaitDlg dialog(owner_.get());
+        NotifyRecorder owner(dialog);
         std::thread worker;
         std::promise<void> release;
         int stepsAtStart = -1;
-        owner_->onMessage = [&](const RecordedMessage& m) {
+        owner.onNotify = [&] {
             stepsAtStart = dialog.BusyIndicator()->Step();
-            auto* target = m.sender;
+            QObject* target = &dialog;
             worker = std::thread([done = release.get_future(), target] {
                 done.wait();
                 COrgDialog::PostCloseRequest(target);
@@ -168,7 +197,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<MessageRecorder> owner_;
+    std::unique_ptr<QWidget> owner_;
 };
 KYTO_WIDGET_TEST(WaitDlgTest);
 
