@@ -45,18 +45,20 @@ void PushButton(QPainter& p, const QRectF& frame, int row, int) {
     DrawBase(p, frame, row);
 }
 
-// The state is also shown by a lamp, so "on" does not rely on colour alone.
+// The on state is also shown by a bar at the left edge, so it does not rely
+// on the fill colour alone; the bar stays clear of a centred caption.
 void Toggle(QPainter& p, const QRectF& frame, int row, int) {
     DrawBase(p, frame, row);
-    const qreal d = std::max<qreal>(4.0, frame.height() / 4.0);
-    const QRectF lamp(frame.left() + d * 0.9, frame.center().y() - d / 2, d, d);
-    QColor color = row == 1 ? QColor(0x22, 0xa5, 0x3a) : QColor(0xb8, 0xb8, 0xb8);
+    const qreal width = std::max<qreal>(3.0, frame.height() / 8.0);
+    const qreal inset = std::max<qreal>(3.0, frame.height() / 6.0);
+    const QRectF bar(frame.left() + 3.0, frame.top() + inset, width, frame.height() - 2 * inset);
+    QColor color = row == 1 ? QColor(0x22, 0xa5, 0x3a) : QColor(0xc8, 0xc8, 0xc8);
     if (row == 2) {
-        color = QColor(0xdc, 0xdc, 0xdc);
+        color = QColor(0xe2, 0xe2, 0xe2);
     }
-    p.setPen(QPen(color.darker(130), 1.0));
+    p.setPen(Qt::NoPen);
     p.setBrush(color);
-    p.drawEllipse(lamp);
+    p.drawRoundedRect(bar, width / 2, width / 2);
 }
 
 void Tab(QPainter& p, const QRectF& frame, int row, int column) {

@@ -9,7 +9,7 @@
 
 enum class FaceId {
     kPushButton = 149,           // OK, Cancel, Connect, Reset values, ...: one column
-    kFunctionToggle = 148,       // function ON/OFF buttons (96 × 24): one column, lamp
+    kFunctionToggle = 148,       // function ON/OFF buttons (96 × 24): one column, on bar
     kPanelToggle = 151,          // the image panel's toggle buttons (96 × 24): one column
     kTab = 179,                  // Main / Album tabs: column 0 unselected, 1 selected
     kExecuteOnce = 183,          // picture: play

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QPainter>
 
 COrgDialog::COrgDialog(QWidget* parent, Qt::WindowFlags flags) : QDialog(parent, flags) {}
 
@@ -31,6 +32,17 @@ bool COrgDialog::event(QEvent* event) {
         return true;
     }
     return QDialog::event(event);
+}
+
+void COrgDialog::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    if (windowFlags().testFlag(Qt::FramelessWindowHint)) {
+        // Without a frame of the window manager the dialog draws its own
+        // edge, so it stands out from the window behind it.
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::Dark));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
 }
 
 void COrgDialog::OnCloseRequest() {

@@ -41,6 +41,7 @@ protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     // Called on the close request before the dialog ends; the default ends
     // it with the stored result.
     virtual void OnCloseRequest();
