@@ -23,6 +23,13 @@ bool StepFailed(const DeviceReply& reply) {
     return reply.result == 0 && reply.status != 0;
 }
 
+// What a failed step reports. A module that answered but refused the value
+// gives -1 (as a failed settings apply does): returning its 0 result would
+// report the refusal as success.
+int StepResult(const DeviceReply& reply) {
+    return reply.result != 0 ? reply.result : -1;
+}
+
 }  // namespace
 
 std::string ModelNameFromVersion(const std::string& raw) {
@@ -212,7 +219,7 @@ int CAppCore::ApplyDeviceSettings(int angle, const DeviceSettings& settings, int
 
     DeviceReply step = dev.SetCameraAngle(angle);
     if (StepFailed(step)) {
-        return step.result;
+        return StepResult(step);
     }
     cameraAngle = angle;
     WriteCameraAngle(deviceFolder, angle);
@@ -220,7 +227,7 @@ int CAppCore::ApplyDeviceSettings(int angle, const DeviceSettings& settings, int
     const int* t = settings.thresholds;
     step = dev.SetThresholds(t[0], t[1], t[2], t[3], t[4]);
     if (StepFailed(step)) {
-        return step.result;
+        return StepResult(step);
     }
     std::copy(t, t + 5, current.thresholds);
     WriteThresholds(deviceFolder, t);
@@ -228,14 +235,14 @@ int CAppCore::ApplyDeviceSettings(int angle, const DeviceSettings& settings, int
     const CRange* r = settings.ranges;
     step = dev.SetSizeRanges(r[0].min, r[0].max, r[1].min, r[1].max, r[2].min, r[2].max);
     if (StepFailed(step)) {
-        return step.result;
+        return StepResult(step);
     }
     std::copy(r, r + 3, current.ranges);
     WriteSizeRanges(deviceFolder, r);
 
     step = dev.SetFaceAngle(settings.yawCode, settings.rollCode);
     if (StepFailed(step)) {
-        return step.result;
+        return StepResult(step);
     }
     current.yawCode = settings.yawCode;
     current.rollCode = settings.rollCode;
@@ -243,7 +250,7 @@ int CAppCore::ApplyDeviceSettings(int angle, const DeviceSettings& settings, int
 
     step = dev.SetCameraResolution(resolutionCode);
     if (StepFailed(step)) {
-        return step.result;
+        return StepResult(step);
     }
     cameraResolution = resolutionCode;
     WriteCameraResolution(deviceFolder, resolutionCode);
@@ -251,7 +258,7 @@ int CAppCore::ApplyDeviceSettings(int angle, const DeviceSettings& settings, int
     if (verifyId >= 0) {
         step = dev.SetVerifyUserId(verifyId);
         if (StepFailed(step)) {
-            return step.result;
+            return StepResult(step);
         }
         verifyUserId = verifyId;
         WriteVerifyUserId(deviceFolder, verifyId);

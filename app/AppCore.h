@@ -72,7 +72,8 @@ public:
     // Sends camera angle, thresholds, size ranges, face angles, camera
     // resolution and (when >= 0) the verify user ID, stopping at the first
     // failing step; each accepted value is kept and written to Settings.ini.
-    // The failing step's result code, else 0.
+    // The failing step's result code (-1 when the module answered with a
+    // non-zero response code), else 0.
     int ApplyDeviceSettings(int cameraAngle, const DeviceSettings& settings, int resolutionCode,
                             int verifyUserId);
     // ApplyDeviceSettings with the values the core holds.
