@@ -40,7 +40,7 @@ const CImageData* ColourImage(const CImageData* image, CImageData& converted) {
 }  // namespace
 
 bool RenderFrame(CKytoResultDC& dc, const CImageData* image, const CFrameResult& result,
-                 const std::uint8_t flags[11], int fullImageWidth) {
+                 const std::uint8_t flags[11], int fullImageWidth, const QImage* noImage) {
     if (!dc.IsCreated()) {
         return false;
     }
@@ -56,6 +56,9 @@ bool RenderFrame(CKytoResultDC& dc, const CImageData* image, const CFrameResult&
     } else {
         // No picture: lay the overlay out as over a 320 × 240 image, so it
         // sits in the band the panel shows.
+        if (noImage != nullptr && !noImage->isNull()) {
+            dc.DrawBitmap(*noImage);
+        }
         dc.SetFit(kPanelSurfaceSide, kPanelSurfaceSide * 3 / 4);
         scale = static_cast<double>(kPanelSurfaceSide) / fullImageWidth;
     }

@@ -22,9 +22,10 @@ inline constexpr int kDefaultFullImageWidth = 640;
 // image) / full image width. `image` may be null; it counts as present when
 // its ImageWidth/ImageHeight (the size the frame carried) are set and its
 // buffer holds them, in the grey or the 24-bit colour format. A non-positive
-// full image width is taken as 640. False when the surface is not created.
+// full image width is taken as 640. Without an image, `noImage` (when given)
+// is drawn centred under the overlay. False when the surface is not created.
 bool RenderFrame(CKytoResultDC& dc, const CImageData* image, const CFrameResult& result,
-                 const std::uint8_t flags[11], int fullImageWidth);
+                 const std::uint8_t flags[11], int fullImageWidth, const QImage* noImage = nullptr);
 
 // The middle 320 × 240 band of a rendered 320 × 320 surface, as the panel
 // shows it.
