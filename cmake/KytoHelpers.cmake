@@ -47,3 +47,23 @@ function(kyto_add_fuzzer)
     target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
     set_property(GLOBAL APPEND PROPERTY KYTO_FUZZERS ${F_NAME})
 endfunction()
+
+# kyto_add_qtest(NAME name SOURCES ... LIBS ... [LABELS ...]): a Qt Test
+# executable (window tests, offscreen), one CTest test, run like kyto_add_test.
+function(kyto_add_qtest)
+    cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${T_NAME} ${T_SOURCES})
+    set_target_properties(${T_NAME} PROPERTIES AUTOMOC ON)
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} Qt6::Test Threads::Threads)
+    target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
+    add_dependencies(${T_NAME} kyto_data)
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY ${KYTO_BIN_DIR})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
+        ENVIRONMENT "KYTO_BIN_DIR=${KYTO_BIN_DIR};QT_QPA_PLATFORM=offscreen;KYTO_LOOPBACK_ONLY=1")
+    if(T_LABELS)
+        set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+    endif()
+endfunction()

@@ -2,11 +2,12 @@
 #include "app/ui/ExecFuncSelectDlg.h"
 
 #include <QGroupBox>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "display/ui/FunctionCaptions.h"
 #include "protocol/RawDetectResult.h"
+#include "widgets/ButtonFaces.h"
+#include "widgets/StateBmpButton.h"
 
 CExecFuncSelectDlg::CExecFuncSelectDlg(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("functionSelectPage"));
@@ -16,11 +17,13 @@ CExecFuncSelectDlg::CExecFuncSelectDlg(QWidget* parent) : QWidget(parent) {
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(4);
     for (int i = 0; i < kFunctionCount; ++i) {
-        auto* button = new QPushButton(FunctionCaption(i), group_);  // ID 2000 + i
+        auto* button = new CStateBmpButton(FunctionCaption(i), group_);  // ID 2000 + i
         button->setObjectName(QStringLiteral("function%1").arg(i));
         button->setAccessibleName(FunctionCaption(i));
+        button->SetFace(ButtonFace(FaceId::kFunctionToggle));
+        button->SetTransparentColor(0xFF00FF);
         button->setCheckable(true);
-        button->setMinimumWidth(96);
+        button->setFocusPolicy(Qt::StrongFocus);
         connect(button, &QAbstractButton::toggled, this, [this, i](bool on) { OnToggled(i, on); });
         column->addWidget(button);
         buttons_[static_cast<std::size_t>(i)] = button;

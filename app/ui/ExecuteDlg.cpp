@@ -2,26 +2,27 @@
 #include "app/ui/ExecuteDlg.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/ui/ExecFuncSelectDlg.h"
-#include "app/ui/PageIcons.h"
+#include "app/ui/WindowMessages.h"
 #include "protocol/RawDetectResult.h"
+#include "widgets/ButtonFaces.h"
+#include "widgets/OrgComboBox.h"
+#include "widgets/StateBmpButton.h"
 
 namespace {
 
-QToolButton* PictureButton(const QString& name, const QString& words, PageIcon icon,
-                           QWidget* parent) {
-    auto* button = new QToolButton(parent);
+// A picture-only button (40 × 40); its tooltip words are its accessible name.
+CStateBmpButton* PictureButton(const QString& name, const QString& words, FaceId face,
+                               QWidget* parent) {
+    auto* button = new CStateBmpButton(parent);
     button->setObjectName(name);
-    button->setIcon(MakePageIcon(icon));
-    button->setIconSize(QSize(32, 32));
-    button->setMinimumSize(40, 40);
+    button->SetFace(ButtonFace(face));
+    button->SetTransparentColor(0xFF00FF);
     button->setToolTip(words);
     button->setAccessibleName(words);
     button->setFocusPolicy(Qt::StrongFocus);
@@ -40,25 +41,25 @@ CExecuteDlg::CExecuteDlg(CChoicesSnapshot& choices, QWidget* parent)
     stabilisation_->setAccessibleName(stabilisation_->text());
 
     imageSizeLabel_ = new QLabel(tr("Transfer image size:"), this);  // 1078
-    imageSize_ = new QComboBox(this);                                // 1000
+    imageSize_ = new COrgComboBox(this);                             // 1000
     imageSize_->setObjectName(QStringLiteral("imageSizeBox"));
-    imageSize_->addItem(tr("320x240"), kImageQvga);
-    imageSize_->addItem(tr("160x120"), kImageSmall);
-    imageSize_->addItem(tr("No image"), kImageNone);
+    imageSize_->AddItem(tr("320x240"), kImageQvga);
+    imageSize_->AddItem(tr("160x120"), kImageSmall);
+    imageSize_->AddItem(tr("No image"), kImageNone);
     imageSize_->setCurrentIndex(0);
     imageSize_->setAccessibleName(tr("Transfer image size"));
     imageSizeLabel_->setBuddy(imageSize_);
 
     auto* onceButton = PictureButton(QStringLiteral("executeOnceButton"), tr("Execute once"),
-                                     PageIcon::kExecuteOnce, this);  // 1043
+                                     FaceId::kExecuteOnce, this);  // 1043
     auto* continuousButton =
         PictureButton(QStringLiteral("executeContinuousButton"), tr("Execute continuously"),
-                      PageIcon::kExecuteContinuous, this);  // 1044
+                      FaceId::kExecuteContinuously, this);  // 1044
     continuousButton->setCheckable(true);
     auto* settingsButton = PictureButton(QStringLiteral("settingsButton"), tr("Settings"),
-                                         PageIcon::kSettings, this);  // 1048
+                                         FaceId::kSettings, this);  // 1048
     auto* fullScreenButton = PictureButton(QStringLiteral("fullScreenButton"), tr("Full screen"),
-                                           PageIcon::kFullScreen, this);  // 1046
+                                           FaceId::kFullScreen, this);  // 1046
     once_ = onceButton;
     continuous_ = continuousButton;
     settings_ = settingsButton;
@@ -97,17 +98,12 @@ CExecuteDlg::CExecuteDlg(CChoicesSnapshot& choices, QWidget* parent)
 
     connect(once_, &QAbstractButton::clicked, this, [this] {
         SetContinuousPressed(false);
-        emit ExecuteOnceRequested();
+        Post(UWM_EXEC_ONCE);
     });
-    connect(continuous_, &QAbstractButton::toggled, this, [this](bool pressed) {
-        if (pressed) {
-            emit ExecuteStartRequested();
-        } else {
-            emit ExecuteStopRequested();
-        }
-    });
-    connect(settings_, &QAbstractButton::clicked, this, &CExecuteDlg::SettingsRequested);
-    connect(fullScreen_, &QAbstractButton::clicked, this, &CExecuteDlg::FullScreenRequested);
+    connect(continuous_, &QAbstractButton::toggled, this,
+            [this](bool pressed) { Post(pressed ? UWM_EXEC_START : UWM_EXEC_STOP); });
+    connect(settings_, &QAbstractButton::clicked, this, [this] { Post(UWM_SETTINGS); });
+    connect(fullScreen_, &QAbstractButton::clicked, this, [this] { Post(UWM_FULL_SCREEN); });
 
     connect(functions_, &CExecFuncSelectDlg::FunctionsChanged, this, &CExecuteDlg::WriteChoices);
     connect(functions_, &CExecFuncSelectDlg::IdSelectShowRequested, this,
@@ -122,10 +118,7 @@ void CExecuteDlg::SetFromSettings(const std::uint8_t functionFlags[11], int imag
                                   bool stabilisation) {
     applying_ = true;
     functions_->SetFlags(functionFlags);
-    const int item = imageSize_->findData(imageSizeCode);
-    if (item >= 0) {
-        imageSize_->setCurrentIndex(item);
-    }
+    imageSize_->SelectByData(imageSizeCode);
     stabilisation_->setChecked(stabilisation);
     applying_ = false;
     WriteChoices();
@@ -179,7 +172,38 @@ void CExecuteDlg::PlaceIdSelect() {
 }
 
 int CExecuteDlg::ImageSizeCode() const {
-    return imageSize_->currentData().toInt();
+    return static_cast<int>(imageSize_->SelectedData(kImageQvga));
+}
+
+void CExecuteDlg::Post(int message) {
+    QObject* target = messageTarget_ != nullptr ? messageTarget_ : parent();
+    if (target != nullptr) {
+        PostWindowMessage(target, static_cast<WindowMessage>(message), this);
+    }
+}
+
+bool CExecuteDlg::event(QEvent* event) {
+    if (CWindowMessage* message = CWindowMessage::From(event)) {
+        switch (message->Message()) {
+            case UWM_ID_SELECT_SHOW:
+                ShowIdSelect(message->Value() != 0);
+                return true;
+            case UWM_PLACE_ID_SELECT:
+                PlaceIdSelect();
+                return true;
+            case UWM_VERIFY_ID: {
+                // From the ID selection dialog, on to the main operation page.
+                QObject* target = messageTarget_ != nullptr ? messageTarget_ : parent();
+                if (target != nullptr) {
+                    PostWindowMessage(target, UWM_VERIFY_ID, message->Sender(), message->Value());
+                }
+                return true;
+            }
+            default:
+                break;
+        }
+    }
+    return QWidget::event(event);
 }
 
 void CExecuteDlg::showEvent(QShowEvent* event) {

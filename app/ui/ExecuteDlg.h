@@ -4,7 +4,9 @@
 // transfer image size, and the buttons that run detection once or
 // continuously, open the settings and show the image full screen. Every
 // change of a choice goes straight into the choices snapshot that the next
-// frame reads; the buttons only ask (signals), the main window decides.
+// frame reads. The buttons only ask: they post UWM_EXEC_ONCE, UWM_EXEC_START,
+// UWM_EXEC_STOP, UWM_SETTINGS and UWM_FULL_SCREEN (sender: this page) to the
+// page's message target, its parent unless set; the main window decides.
 
 #include <QPointer>
 #include <QWidget>
@@ -14,7 +16,7 @@
 
 class QAbstractButton;
 class QCheckBox;
-class QComboBox;
+class COrgComboBox;
 class QLabel;
 class CExecFuncSelectDlg;
 
@@ -57,16 +59,12 @@ public:
     QAbstractButton* SettingsButton() const { return settings_; }
     QAbstractButton* FullScreenButton() const { return fullScreen_; }
     QCheckBox* StabilisationBox() const { return stabilisation_; }
-    QComboBox* ImageSizeBox() const { return imageSize_; }
+    COrgComboBox* ImageSizeBox() const { return imageSize_; }
 
-signals:
-    void ExecuteOnceRequested();
-    void ExecuteStartRequested();
-    void ExecuteStopRequested();
-    void SettingsRequested();
-    void FullScreenRequested();
+    void SetMessageTarget(QObject* target) { messageTarget_ = target; }
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
@@ -74,17 +72,19 @@ private:
     void UpdateWidgets();
     void WriteChoices();
     void SetContinuousPressed(bool pressed);
+    void Post(int message);
 
     CChoicesSnapshot& choices_;
     CExecFuncSelectDlg* functions_ = nullptr;
     QCheckBox* stabilisation_ = nullptr;
     QLabel* imageSizeLabel_ = nullptr;
-    QComboBox* imageSize_ = nullptr;
+    COrgComboBox* imageSize_ = nullptr;
     QAbstractButton* once_ = nullptr;
     QAbstractButton* continuous_ = nullptr;
     QAbstractButton* settings_ = nullptr;
     QAbstractButton* fullScreen_ = nullptr;
     QPointer<QWidget> idSelect_;
+    QObject* messageTarget_ = nullptr;
     bool idSelectVisible_ = false;
     bool connected_ = true;
     int runMode_ = -1;

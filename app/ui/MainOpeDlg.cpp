@@ -13,18 +13,13 @@
 #include "app/AppCore.h"
 #include "app/ui/ExecuteDlg.h"
 #include "app/ui/ResultLogDlg.h"
+#include "app/ui/WindowMessages.h"
 #include "display/ui/ImageDlg.h"
 
 namespace {
 
 // Posted to the page when the slot turned fresh (internal to the page).
 const QEvent::Type kFrameReadyEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
-
-enum AcceleratorCommand : int {
-    kAcceleratorFullScreen = 3000,
-    kAcceleratorPicture = 3001,
-    kAcceleratorVideo = 3002,
-};
 
 }  // namespace
 
@@ -57,6 +52,8 @@ CMainOpeDlg::CMainOpeDlg(CAppCore& core, QWidget* parent)
     execute_ = new CExecuteDlg(choices_, this);
     log_ = new CResultLogDlg(this);
     log_->setMinimumHeight(200);
+    // Panel and execute page get the same height; the panel's width follows.
+    panel_->SetPreferredHeight(execute_->sizeHint().height());
 
     separator_ = new QFrame(this);  // 1080
     separator_->setObjectName(QStringLiteral("pageSeparator"));
@@ -77,18 +74,11 @@ CMainOpeDlg::CMainOpeDlg(CAppCore& core, QWidget* parent)
     layout->addLayout(top);
     layout->addWidget(log_, 1);
 
-    connect(execute_, &CExecuteDlg::ExecuteOnceRequested, this, &CMainOpeDlg::ExecuteOnceRequested);
-    connect(execute_, &CExecuteDlg::ExecuteStartRequested, this,
-            &CMainOpeDlg::ExecuteStartRequested);
-    connect(execute_, &CExecuteDlg::ExecuteStopRequested, this, &CMainOpeDlg::ExecuteStopRequested);
-    connect(execute_, &CExecuteDlg::SettingsRequested, this, &CMainOpeDlg::SettingsRequested);
-    connect(execute_, &CExecuteDlg::FullScreenRequested, this, &CMainOpeDlg::ToggleFullScreen);
     connect(panel_, &CImageDlg::LeaveFullScreenRequested, this, [this] {
         if (panelDetached_) {
             ToggleFullScreen();
         }
     });
-    connect(log_, &CResultLogDlg::LogMenuRequested, this, &CMainOpeDlg::LogMenuRequested);
 }
 
 CMainOpeDlg::~CMainOpeDlg() {
@@ -108,6 +98,34 @@ bool CMainOpeDlg::event(QEvent* event) {
             ReportFrame(packet);
         }
         return true;
+    }
+    if (CWindowMessage* message = CWindowMessage::From(event)) {
+        QObject* target = messageTarget_ != nullptr ? messageTarget_ : window();
+        switch (message->Message()) {
+            case UWM_EXEC_ONCE:
+            case UWM_EXEC_START:
+            case UWM_EXEC_STOP:
+            case UWM_LOG_MENU:
+            case UWM_VERIFY_ID:
+                if (target != this) {
+                    PostWindowMessage(target, message->Message(), message->Sender(),
+                                      message->Value());
+                }
+                return true;
+            case UWM_SETTINGS:
+                if (target != this) {
+                    PostWindowMessage(target, UWM_SETTINGS, this, message->Value());
+                }
+                return true;
+            case UWM_FULL_SCREEN:
+                ToggleFullScreen();
+                return true;
+            case UWM_PLACE_ID_SELECT:
+                execute_->PlaceIdSelect();
+                return true;
+            default:
+                break;
+        }
     }
     return QWidget::event(event);
 }
@@ -174,13 +192,13 @@ void CMainOpeDlg::SetConnected(bool connected) {
 
 void CMainOpeDlg::RunAccelerator(int command) {
     switch (command) {
-        case kAcceleratorFullScreen:
+        case ID_ACCEL_FULL_SCREEN:
             execute_->FullScreenButton()->click();
             break;
-        case kAcceleratorPicture:
+        case ID_ACCEL_PICTURE:
             execute_->ExecuteOnceButton()->click();
             break;
-        case kAcceleratorVideo:
+        case ID_ACCEL_VIDEO:
             execute_->ExecuteContinuousButton()->click();
             break;
         default:

@@ -8,10 +8,15 @@
 // on the window thread. A painter slower than the module skips frames; the
 // daily log gets every frame from the core's frame logger, not from here.
 //
-// For the main window:
+// The page posts to the main window (its message target, window() unless
+// set): UWM_EXEC_ONCE, UWM_EXEC_START, UWM_EXEC_STOP (sender: the execute
+// page), UWM_SETTINGS (sender: this page), UWM_LOG_MENU (sender: the result
+// pane, value: the screen point) and UWM_VERIFY_ID (as the ID selection
+// sent it). It handles UWM_FULL_SCREEN itself and passes UWM_PLACE_ID_SELECT
+// on to the execute page.
+//
 //   CMainOpeDlg page(core, this);
 //   CExecutionLoop loop(page.Choices(), sinkChain);  // chain: logger, page.FrameSink()
-//   connect(&page, &CMainOpeDlg::ExecuteOnceRequested, ...);  // and the others
 //   page.SetRunMode(1); page.ReleaseExecuteButtons(); page.AddVersionHeader(...);
 // The page must outlive every run that reports into its slot: stop the
 // loops before destroying it.
@@ -88,13 +93,10 @@ public:
     CExecuteDlg& ExecutePage() const { return *execute_; }
     CResultLogDlg& ResultLog() const { return *log_; }
 
+    // Where the page's messages go; null: the page's window.
+    void SetMessageTarget(QObject* target) { messageTarget_ = target; }
+
 signals:
-    void ExecuteOnceRequested();
-    void ExecuteStartRequested();
-    void ExecuteStopRequested();
-    void SettingsRequested();
-    // The result pane wants its menu at this screen position.
-    void LogMenuRequested(QPoint globalPos);
     // A packet was shown (panel given the frame, block added).
     void FrameShown(std::uint64_t sequence);
 
@@ -115,4 +117,5 @@ private:
     CExecuteDlg* execute_ = nullptr;
     CResultLogDlg* log_ = nullptr;
     bool panelDetached_ = false;
+    QObject* messageTarget_ = nullptr;
 };

@@ -9,11 +9,12 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTextEdit>
 #include <QVBoxLayout>
 
 #include "app/FrameLogger.h"
+#include "app/ui/WindowMessages.h"
 #include "settings/Settings.h"
+#include "widgets/OrgRichEdit.h"
 
 namespace {
 
@@ -37,21 +38,23 @@ CResultLogDlg::CResultLogDlg(QWidget* parent) : CResultLogDlg(ReadLimitLogBlock(
 CResultLogDlg::CResultLogDlg(int blockLimit, QWidget* parent)
     : QWidget(parent), blocks_(blockLimit) {
     setObjectName(QStringLiteral("resultLogPane"));
-    text_ = new QTextEdit(this);  // control 1055
+    text_ = new COrgRichEdit(this);  // control 1055
     text_->setObjectName(QStringLiteral("resultLog"));
     text_->setAccessibleName(tr("Result log"));
     text_->setReadOnly(true);
-    text_->setAcceptRichText(false);
-    text_->setLineWrapMode(QTextEdit::NoWrap);
+    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    text_->setCurrentCharFormat(BlockFormat());
+    text_->SetDefaultFormat(BlockFormat());
     text_->document()->setDefaultFont(BlockFormat().font());
     // The pane edits its text for ever: an undo history would keep every
     // block that was ever shown.
     text_->setUndoRedoEnabled(false);
-    text_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(text_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        emit LogMenuRequested(text_->viewport()->mapToGlobal(pos));
+    connect(text_, &COrgRichEdit::rightClicked, this, [this](QPoint pos) {
+        QObject* target = messageTarget_ != nullptr ? messageTarget_ : this->parent();
+        if (target != nullptr) {
+            PostWindowMessage(target, UWM_LOG_MENU, this,
+                              CWindowMessage::PackPoint(text_->viewport()->mapToGlobal(pos)));
+        }
     });
 
     auto* layout = new QVBoxLayout(this);
@@ -87,15 +90,10 @@ void CResultLogDlg::SetUserNames(std::vector<UserName> names) {
 void CResultLogDlg::Insert(const std::string& block) {
     QTextDocument* document = text_->document();
     const int before = document->characterCount();
-    QTextCursor cursor(document);
-    cursor.movePosition(QTextCursor::Start);
-    cursor.insertText(QString::fromStdString(block), BlockFormat());
+    text_->InsertText(QString::fromStdString(block), 0);
     // What the document made of the text (line ends become block
     // separators), so the block can be cut off exactly later.
     lengths_.push_back(document->characterCount() - before);
-    QTextCursor top(document);
-    top.movePosition(QTextCursor::Start);
-    text_->setTextCursor(top);
 }
 
 void CResultLogDlg::DropOldest() {
@@ -128,7 +126,6 @@ void CResultLogDlg::CopySelected() {
 
 void CResultLogDlg::Clear() {
     text_->clear();
-    text_->setCurrentCharFormat(BlockFormat());
     QTextCursor top(text_->document());
     text_->setTextCursor(top);
     blocks_.Clear();

@@ -18,7 +18,7 @@
 #include "app/ResultText.h"
 
 class QMenu;
-class QTextEdit;
+class COrgRichEdit;
 
 class CResultLogDlg : public QWidget {
     Q_OBJECT
@@ -55,20 +55,21 @@ public:
     int BlockLimit() const { return blocks_.Limit(); }
     const std::deque<std::string>& Blocks() const { return blocks_.Blocks(); }
     QString Text() const;
-    QTextEdit* TextControl() const { return text_; }
+    COrgRichEdit* TextControl() const { return text_; }
 
-signals:
-    // Right click or the menu key in the text: the log menu is wanted at
-    // this screen position.
-    void LogMenuRequested(QPoint globalPos);
+    // Where the pane posts UWM_LOG_MENU (sender: the pane, value: the screen
+    // point) on a right click or the menu key in the text; its parent when
+    // unset.
+    void SetMessageTarget(QObject* target) { messageTarget_ = target; }
 
 private:
     void Insert(const std::string& block);
     void DropOldest();
 
-    QTextEdit* text_ = nullptr;
+    COrgRichEdit* text_ = nullptr;
     ResultBlockList blocks_;
     // Document characters each shown block takes, oldest first.
     std::deque<int> lengths_;
     std::vector<UserName> names_;
+    QObject* messageTarget_ = nullptr;
 };

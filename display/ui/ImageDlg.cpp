@@ -5,11 +5,13 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPushButton>
+#include <algorithm>
 
 #include "base/ImgConv.h"
 #include "display/Snapshot.h"
 #include "display/ui/FunctionCaptions.h"
+#include "widgets/ButtonFaces.h"
+#include "widgets/StateBmpButton.h"
 
 namespace {
 
@@ -43,7 +45,9 @@ CImageDlg::CImageDlg(QWidget* parent) : QWidget(parent), noImage_(NoImagePicture
     // The toggle buttons (IDs 2000 to 2010) start on, disabled and hidden: a
     // frame enables those of the functions it requested.
     for (int i = 0; i < kToggleCount; ++i) {
-        auto* button = new QPushButton(FunctionCaption(i), this);
+        auto* button = new CStateBmpButton(FunctionCaption(i), this);
+        button->SetFace(ButtonFace(FaceId::kPanelToggle));
+        button->SetTransparentColor(0xFF00FF);
         button->setObjectName(QStringLiteral("displayToggle%1").arg(i));
         button->setAccessibleName(FunctionCaption(i));
         button->setCheckable(true);
@@ -125,8 +129,13 @@ QRect CImageDlg::TargetRect(const QSize& client) {
     return QRect(0, (h - w) / 2, w, w);
 }
 
+void CImageDlg::SetPreferredHeight(int height) {
+    preferredHeight_ = std::max(height, kPanelBandHeight);
+    updateGeometry();
+}
+
 QSize CImageDlg::sizeHint() const {
-    return QSize(kPanelSurfaceSide, kPanelBandHeight);
+    return QSize(preferredHeight_ * 4 / 3, preferredHeight_);
 }
 
 QSize CImageDlg::minimumSizeHint() const {
@@ -157,6 +166,9 @@ void CImageDlg::paintEvent(QPaintEvent*) {
     const QRect target = TargetRect(size());
     // Around the picture (a panel wider or taller than 4:3) the surface's grey.
     painter.fillRect(rect(), kPanelGrey);
+    if (target.size() != surface_.Surface().size()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    }
     painter.drawImage(target, surface_.Surface());
     painter.end();
     if (paintedFresh_) {

@@ -49,6 +49,10 @@ public:
     // Where the surface lands in the panel for a client of this size.
     static QRect TargetRect(const QSize& client);
 
+    // The height the panel would like (its width follows at 4:3); the page
+    // makes it as tall as the execute page beside it.
+    void SetPreferredHeight(int height);
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -74,6 +78,7 @@ private:
     bool hasImage_ = false;
     FramePacketPtr packet_;
     int fullImageWidth_ = 640;
+    int preferredHeight_ = 240;
     bool dirty_ = true;
     bool paintedFresh_ = false;
     std::array<QAbstractButton*, kToggleCount> toggles_{};
