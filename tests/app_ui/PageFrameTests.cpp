@@ -85,8 +85,9 @@ private slots:
         QVERIFY(page.ImagePanel().DisplayFlag(kFuncFace));
         QVERIFY(!page.ImagePanel().DisplayFlag(kFuncBody));  // not requested: disabled
 
-        // The face rectangle is drawn in green somewhere on the surface.
-        const QImage grab = page.ImagePanel().grab().toImage();
+        // The face rectangle is drawn in green somewhere on the surface
+        // (the panel shows it scaled, smoothly).
+        const QImage grab = page.ImagePanel().Surface();
         bool green = false;
         for (int y = 0; y < grab.height() && !green; ++y) {
             for (int x = 0; x < grab.width() && !green; ++x) {
