@@ -1,25 +1,13 @@
 // The wait dialog: text lines, layout and the notify hand-shake.
 #include "widgets/WaitDlg.h"
 
-#include <QCoreApplication>
 #include <QStringList>
 #include <QVBoxLayout>
 
 #include "widgets/BusyIndicator.h"
 #include "widgets/MessageFont.h"
 
-namespace {
-
-// The dialog's message to itself that it has become visible.
-QEvent::Type ShownType() {
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-}
-
-}  // namespace
-
-CWaitDlg::CWaitDlg(QWidget* parent) : COrgDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
-    setModal(true);
+CWaitDlg::CWaitDlg(QWidget* parent) : CNotifyDlg(parent) {
     setAccessibleName(tr("Please wait."));
     const QFont font = MessageFont(this->font());
     auto* layout = new QVBoxLayout(this);
@@ -53,11 +41,6 @@ QString CWaitDlg::TextOf(int id) {
     }
 }
 
-void CWaitDlg::SetNotify(int message, qintptr parameter) {
-    notifyMessage_ = message;
-    notifyParameter_ = parameter;
-}
-
 void CWaitDlg::SetTextId(int id) {
     textId_ = id;
     SetText(TextOf(id));
@@ -88,31 +71,4 @@ void CWaitDlg::ApplyText() {
 
 QLabel* CWaitDlg::Line(int index) const {
     return index >= 0 && index < kLineCount ? lines_[index] : nullptr;
-}
-
-int CWaitDlg::Run() {
-    return exec();
-}
-
-void CWaitDlg::showEvent(QShowEvent* event) {
-    COrgDialog::showEvent(event);
-    if (notifyMessage_ != 0) {
-        QCoreApplication::postEvent(this, new QEvent(ShownType()));
-    }
-}
-
-bool CWaitDlg::event(QEvent* event) {
-    if (event->type() == ShownType()) {
-        // Cleared before sending: each run posts at most once, however
-        // often the dialog is shown.
-        const int message = notifyMessage_;
-        const qintptr parameter = notifyParameter_;
-        notifyMessage_ = 0;
-        notifyParameter_ = 0;
-        if (message != 0) {
-            emit notified(message, parameter);
-        }
-        return true;
-    }
-    return COrgDialog::event(event);
 }

@@ -14,7 +14,10 @@
 #include "widgets/ButtonFaces.h"
 #include "widgets/NotesDlg.h"
 #include "widgets/OrgComboBox.h"
+#include "widgets/OrgListCtrl.h"
 #include "widgets/OrgRichEdit.h"
+#include "widgets/ProgressDlg.h"
+#include "widgets/RangeEdit.h"
 #include "widgets/StateBmpButton.h"
 #include "widgets/WaitDlg.h"
 
@@ -118,6 +121,53 @@ std::unique_ptr<QWidget> Combo() {
     return combo;
 }
 
+std::unique_ptr<QWidget> UserList() {
+    auto list = std::make_unique<COrgListCtrl>();
+    list->InsertColumn(0, "ID", 56);
+    list->InsertColumn(1, "Result", 80);
+    list->InsertColumn(2, "Name", 208);
+    const char* rows[][3] = {{"0", "OK", "Ann"},
+                             {"1", "NG", "Bob"},
+                             {"2", "--", "Chie"},
+                             {"3", "NG", "selected"},
+                             {"4", "OK", "Eve"}};
+    for (const auto& row : rows) {
+        list->AddRow({row[0], row[1], row[2]}, 0);
+    }
+    list->SelectRow(3);
+    list->resize(360, 130);
+    return list;
+}
+
+std::unique_ptr<QWidget> NumberBoxes() {
+    auto box = std::make_unique<QWidget>();
+    auto* grid = new QGridLayout(box.get());
+    const struct {
+        const char* label;
+        int min, max, value;
+    } rows[] = {{"Face size min", 20, 8192, 64}, {"Yaw angle", -90, 90, -45}};
+    int r = 0;
+    for (const auto& row : rows) {
+        auto* label = new QLabel(row.label, box.get());
+        auto* edit = new CRangeEdit(box.get());
+        edit->SetRange(row.min, row.max);
+        edit->SetInt(row.value);
+        edit->setFixedWidth(80);
+        label->setBuddy(edit);
+        grid->addWidget(label, r, 0);
+        grid->addWidget(edit, r, 1);
+        ++r;
+    }
+    return box;
+}
+
+std::unique_ptr<QWidget> ProgressDialog() {
+    auto dialog = std::make_unique<CProgressDlg>();
+    dialog->SetText(CProgressDlg::kSaving, "KytoAlbum.kyl");
+    dialog->SetProgress(57.9);
+    return dialog;
+}
+
 bool Save(QWidget& widget, const QString& path, qreal scale) {
     widget.ensurePolished();
     if (widget.layout()) {
@@ -145,8 +195,10 @@ int main(int argc, char** argv) {
     const QDir out(QString::fromLocal8Bit(argv[1]));
     QDir().mkpath(out.path());
     const std::vector<Shot> shots = {
-        {"faces", FacesSheet}, {"wait", WaitDialog}, {"notice", NoticeDialog},
-        {"log", LogBox},       {"combo", Combo},
+        {"faces", FacesSheet},    {"wait", WaitDialog},
+        {"notice", NoticeDialog}, {"log", LogBox},
+        {"combo", Combo},         {"list", UserList},
+        {"numbers", NumberBoxes}, {"progress", ProgressDialog},
     };
     int failures = 0;
     for (const Shot& shot : shots) {
