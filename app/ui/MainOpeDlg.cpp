@@ -135,6 +135,11 @@ void CMainOpeDlg::ReportFrame(const FramePacketPtr& packet) {
         return;
     }
     panel_->SetFrame(packet);
+    // The picture first: the text of a long pane takes longer to lay out
+    // than the frame takes to paint, and the picture is what the eye follows.
+    if (panel_->isVisible()) {
+        panel_->repaint();
+    }
     log_->AddFrameResult(*packet);
     emit FrameShown(packet->sequence);
 }
