@@ -9,17 +9,12 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "widgets/OrgComboBox.h"
+
 namespace {
 
 const int kBaudRates[] = {9600, 38400, 115200, 230400, 460800, 921600};  // strings 2050..2055
 const char* const kAngles[] = {"0°", "90°", "180°", "270°"};             // strings 1500..1503
-
-void SelectByData(QComboBox& list, int data) {
-    const int index = list.findData(data);
-    if (index >= 0) {
-        list.setCurrentIndex(index);
-    }
-}
 
 }  // namespace
 
@@ -46,7 +41,7 @@ CConnectSettingDlg::CConnectSettingDlg(bool connectionMode, QWidget* parent)
     grid->setVerticalSpacing(8);
 
     auto* portLabel = new QLabel(tr("Port"), this);  // 1062
-    portList_ = new QComboBox(this);
+    portList_ = new COrgComboBox(this);
     portList_->setObjectName("portList");
     portList_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     portList_->setMinimumContentsLength(12);
@@ -54,19 +49,19 @@ CConnectSettingDlg::CConnectSettingDlg(bool connectionMode, QWidget* parent)
     portList_->setAccessibleName(tr("Port"));
 
     auto* baudLabel = new QLabel(tr("Baud rate"), this);  // 1063
-    baudList_ = new QComboBox(this);
+    baudList_ = new COrgComboBox(this);
     baudList_->setObjectName("baudList");
     for (const int rate : kBaudRates) {
-        baudList_->addItem(QString::number(rate), rate);
+        baudList_->AddItem(QString::number(rate), rate);
     }
     baudLabel->setBuddy(baudList_);
     baudList_->setAccessibleName(tr("Baud rate"));
 
     angleLabel_ = new QLabel(tr("Camera angle"), this);
-    angleList_ = new QComboBox(this);
+    angleList_ = new COrgComboBox(this);
     angleList_->setObjectName("cameraAngleList");
     for (int i = 0; i < 4; ++i) {
-        angleList_->addItem(QString::fromUtf8(kAngles[i]), i);
+        angleList_->AddItem(QString::fromUtf8(kAngles[i]), i);
     }
     angleLabel_->setBuddy(angleList_);
     angleList_->setAccessibleName(tr("Camera angle"));
@@ -100,7 +95,7 @@ CConnectSettingDlg::CConnectSettingDlg(bool connectionMode, QWidget* parent)
 void CConnectSettingDlg::FillPortList(const QString& selectPrefix) {
     portList_->clear();
     for (std::size_t i = 0; i < ports_.size(); ++i) {
-        portList_->addItem(QString::fromStdString(ports_[i].label), static_cast<int>(i));
+        portList_->AddItem(QString::fromStdString(ports_[i].label), static_cast<qint64>(i));
     }
     SelectByPrefix(*portList_, selectPrefix);
 }
@@ -110,8 +105,8 @@ void CConnectSettingDlg::SetConnectionValues(const std::vector<PortEntry>& ports
     values_ = values;
     ports_ = ports;
     FillPortList(QString::fromStdString(values.portName));
-    SelectByData(*baudList_, values.baud);
-    SelectByData(*angleList_, values.cameraAngle);
+    baudList_->SelectByData(values.baud);
+    angleList_->SelectByData(values.cameraAngle);
     autoConnect_->setChecked(values.autoConnect == 1);
 }
 

@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "widgets/OrgComboBox.h"
+
 class QCheckBox;
-class QComboBox;
 class QLabel;
 
 // One entry of the port list: the name that is stored and opened, and what
@@ -46,8 +47,8 @@ public:
     void SetAdvice(const QString& text);
 
     const std::vector<PortEntry>& Ports() const { return ports_; }
-    QComboBox* PortList() const { return portList_; }
-    QComboBox* BaudList() const { return baudList_; }
+    COrgComboBox* PortList() const { return portList_; }
+    COrgComboBox* BaudList() const { return baudList_; }
     QCheckBox* AutoConnectBox() const { return autoConnect_; }
     QLabel* AdviceLabel() const { return advice_; }
 
@@ -57,11 +58,11 @@ private:
     bool connectionMode_;
     std::vector<PortEntry> ports_;
     ConnectionValues values_;
-    QComboBox* portList_;     // 1064
-    QComboBox* baudList_;     // 1065
-    QLabel* angleLabel_;      // 1066
-    QComboBox* angleList_;    // 1067
-    QCheckBox* autoConnect_;  // 1086
+    COrgComboBox* portList_;   // 1064
+    COrgComboBox* baudList_;   // 1065
+    QLabel* angleLabel_;       // 1066
+    COrgComboBox* angleList_;  // 1067
+    QCheckBox* autoConnect_;   // 1086
     QLabel* advice_;
 };
 

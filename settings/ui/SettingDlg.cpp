@@ -3,11 +3,30 @@
 #include "settings/ui/SettingDlg.h"
 
 #include <QHBoxLayout>
-#include <QPushButton>
+#include <QKeyEvent>
 #include <QVBoxLayout>
 
-CSettingDlg::CSettingDlg(QWidget* parent) : QDialog(parent) {
+#include "widgets/ButtonFaces.h"
+#include "widgets/StateBmpButton.h"
+
+namespace {
+
+CStateBmpButton* DialogButton(const QString& caption, const char* name, QWidget* parent) {
+    auto* button = new CStateBmpButton(caption, parent);
+    button->setObjectName(name);
+    button->SetFace(ButtonFace(FaceId::kPushButton));
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->setMinimumWidth(88);
+    return button;
+}
+
+}  // namespace
+
+CSettingDlg::CSettingDlg(QWidget* parent) : COrgDialog(parent) {
     setObjectName("settingDlg");
+    // Closing the window any other way than the buttons cancels.
+    SetUserCanClose(true);
+    SetStoredResult(QDialog::Rejected);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 8, 8);
     layout->setSpacing(8);
@@ -19,18 +38,17 @@ CSettingDlg::CSettingDlg(QWidget* parent) : QDialog(parent) {
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(8);
     buttons->addStretch(1);
-    confirm_ = new QPushButton(tr("Connect"), this);
-    confirm_->setObjectName("confirmButton");
-    confirm_->setDefault(true);  // Enter confirms
-    cancel_ = new QPushButton(tr("Cancel"), this);
-    cancel_->setObjectName("cancelButton");
+    confirm_ = DialogButton(tr("Connect"), "confirmButton", this);
+    cancel_ = DialogButton(tr("Cancel"), "cancelButton", this);
     buttons->addWidget(confirm_);
     buttons->addWidget(cancel_);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(confirm_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(confirm_, &QAbstractButton::clicked, this,
+            [this] { CloseWithResult(QDialog::Accepted); });
+    connect(cancel_, &QAbstractButton::clicked, this,
+            [this] { CloseWithResult(QDialog::Rejected); });
 }
 
 void CSettingDlg::BuildPages() {
@@ -54,6 +72,7 @@ int CSettingDlg::RunDialog(const std::vector<PortEntry>& ports, Mode mode) {
     ports_ = ports;
     mode_ = mode;
     result = kCancelled;
+    SetStoredResult(QDialog::Rejected);
     BuildPages();
     exec();
     return result;
@@ -89,4 +108,18 @@ void CSettingDlg::done(int r) {
         result = kCancelled;
     }
     QDialog::done(r);
+}
+
+void CSettingDlg::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            CloseWithResult(QDialog::Accepted);
+            return;
+        case Qt::Key_Escape:
+            CloseWithResult(QDialog::Rejected);
+            return;
+        default:
+            COrgDialog::keyPressEvent(event);
+    }
 }

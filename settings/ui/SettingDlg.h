@@ -10,15 +10,17 @@
 //   dialog.connection = {port, baud, angle, autoConnect};
 //   if (dialog.RunDialog(ports, CSettingDlg::kConnectionMode) == CSettingDlg::kConfirmed) ...
 
-#include <QDialog>
+#include "widgets/OrgDialog.h"
 
 #include <vector>
 
+class QKeyEvent;
+
 #include "settings/ui/ConnectSettingDlg.h"
 
-class QPushButton;
+class CStateBmpButton;
 
-class CSettingDlg : public QDialog {
+class CSettingDlg : public COrgDialog {
     Q_OBJECT
 public:
     enum Mode { kSettingsMode = 0, kConnectionMode = 1 };
@@ -38,8 +40,8 @@ public:
 
     // The connection page of the current run (null between runs).
     CConnectSettingDlg* ConnectionPage() const { return connectionPage_; }
-    QPushButton* ConfirmButton() const { return confirm_; }
-    QPushButton* CancelButton() const { return cancel_; }
+    CStateBmpButton* ConfirmButton() const { return confirm_; }
+    CStateBmpButton* CancelButton() const { return cancel_; }
     int CurrentMode() const { return mode_; }
 
     // Values, read and written by the owner around RunDialog.
@@ -48,6 +50,8 @@ public:
 
 protected:
     void done(int r) override;
+    // Enter confirms and Escape cancels in this dialog.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void BuildPages();
@@ -57,6 +61,6 @@ private:
     QString advice_;
     CConnectSettingDlg* connectionPage_ = nullptr;
     QWidget* pageArea_ = nullptr;
-    QPushButton* confirm_ = nullptr;  // 1068
-    QPushButton* cancel_ = nullptr;   // 1069
+    CStateBmpButton* confirm_ = nullptr;  // 1068
+    CStateBmpButton* cancel_ = nullptr;   // 1069
 };

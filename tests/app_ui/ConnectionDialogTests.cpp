@@ -16,6 +16,7 @@
 #include "settings/ui/ConnectSettingDlg.h"
 #include "settings/ui/PortLabels.h"
 #include "settings/ui/SettingDlg.h"
+#include "widgets/StateBmpButton.h"
 
 namespace fs = std::filesystem;
 
