@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev libgl-dev
     nlohmann-json3-dev libcli11-dev fonts-dejavu-core
     dpkg-dev help2man desktop-file-utils appstream bash-completion
+    xvfb xauth
 )
 missing=()
 for p in "${packages[@]}"; do

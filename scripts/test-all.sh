@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up the machine and runs every test: a warning-free optimised (Release)
-# build with its tests, the Debian package made from it installed, run and
+# build with its tests, a smoke start of kyto-demo under a virtual X server, the Debian package made from it installed, run and
 # removed (scripts/package-check.sh), the same tests under AddressSanitizer +
 # UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, and a
 # short run of every fuzz target.
@@ -46,6 +46,21 @@ finish() {
 stage "Release build (-Wall -Wextra -Werror)"
 scripts/build.sh build/ci -DCMAKE_BUILD_TYPE=Release
 run_ctest build/ci
+
+# The real program on a virtual X server against the emulator, with a
+# screenshot of its main window (kept as build/ci/kyto-demo-smoke.png).
+stage "kyto-demo smoke start (xvfb)"
+if [ -x build/ci/bin/kyto-demo ]; then
+    smoke_rc=0
+    scripts/smoke-demo.sh build/ci/bin build/ci/kyto-demo-smoke.png || smoke_rc=$?
+    if [ "$smoke_rc" = 0 ]; then
+        echo "100% tests passed, 0 tests failed out of 1" >>"$summary"
+    else
+        echo "0% tests passed, 1 tests failed out of 1" >>"$summary"
+        finish
+        exit 1
+    fi
+fi
 
 if ((quick)); then finish; exit 0; fi
 
