@@ -223,6 +223,9 @@ void CKytoDemoDlg::OnMainTab() {
         // A single frame was done before the tab changed.
         runMode_ = kIdle;
     }
+    if (runMode_ == kContinuous && !connected_) {
+        runMode_ = kIdle;  // the module went away while the Album tab was shown
+    }
     mainPage_->SetRunMode(runMode_);
     if (runMode_ == kContinuous) {
         StartExecution(CExecutionLoop::kContinuous);
