@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -21,7 +22,9 @@ namespace {
 
 struct ProgramOptions {
     std::string dataDir;
+    std::string port;
     std::string screenshot;
+    int quitAfterMs = -1;
     bool continuous = false;
 };
 
@@ -32,10 +35,14 @@ void PrintHelp() {
                  "\n"
                  "Options:\n"
                  "  --data-dir DIR     keep settings, logs and module data in DIR\n"
+                 "  --port NAME        connect to this port at start (a device path, or LAN)\n"
+                 "                     instead of the stored one\n"
                  "  --continuous       start continuous detection once connected\n"
                  "  --screenshot FILE  after the first frame (or 15 s), save the main window as\n"
                  "                     a PNG image and close; message boxes take their default\n"
                  "                     answer instead of waiting (for scripts and CI)\n"
+                 "  --quit-after MS    close the window MS milliseconds after start-up; message\n"
+                 "                     boxes take their default answer (for scripts)\n"
                  "  --version          print the version\n"
                  "  -h, --help         print this help\n"
                  "\n"
@@ -80,6 +87,22 @@ int ParseOptions(int argc, char** argv, ProgramOptions& options) {
             if (!value(options.screenshot)) {
                 return 2;
             }
+        } else if (a == "--port" || a.rfind("--port=", 0) == 0) {
+            if (!value(options.port)) {
+                return 2;
+            }
+        } else if (a == "--quit-after" || a.rfind("--quit-after=", 0) == 0) {
+            std::string ms;
+            if (!value(ms)) {
+                return 2;
+            }
+            char* end = nullptr;
+            const long v = std::strtol(ms.c_str(), &end, 10);
+            if (ms.empty() || *end != '\0' || v < 0 || v > 24L * 3600 * 1000) {
+                std::cerr << "kyto-demo: --quit-after needs milliseconds, not \"" << ms << "\"\n";
+                return 2;
+            }
+            options.quitAfterMs = static_cast<int>(v);
         } else if (a == "--continuous") {
             options.continuous = true;
         } else if (a.rfind("--", 0) == 0) {
@@ -106,7 +129,7 @@ int main(int argc, char** argv) {
     // The program ends when the main window has finished its shutdown, not
     // when the connection dialog (the only window at first) closes.
     QApplication::setQuitOnLastWindowClosed(false);
-    if (!options.screenshot.empty()) {
+    if (!options.screenshot.empty() || options.quitAfterMs >= 0) {
         MessageBox::SetTestMode(true);
     }
 
@@ -121,7 +144,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    CKytoDemoApp demo;
+    CKytoDemoApp::Options appOptions;
+    appOptions.port = options.port;
+    CKytoDemoApp demo(appOptions);
     if (demo.Start() != 0) {
         demo.Finish();
         return 1;
@@ -130,6 +155,12 @@ int main(int argc, char** argv) {
     if (options.continuous || !options.screenshot.empty()) {
         QObject::connect(window, &CKytoDemoDlg::Ready, window,
                          [window] { PostWindowMessage(window, UWM_EXEC_START, nullptr); });
+    }
+    if (options.quitAfterMs >= 0) {
+        const int ms = options.quitAfterMs;
+        QObject::connect(window, &CKytoDemoDlg::Ready, window, [window, ms] {
+            QTimer::singleShot(ms, window, [window] { window->close(); });
+        });
     }
     if (!options.screenshot.empty()) {
         const QString file = QString::fromStdString(options.screenshot);

@@ -131,7 +131,10 @@ int CKytoDemoApp::Start() {
 
     const auto status = core_->Status();
     int result = 1;
-    if (!status->portName.empty() && status->autoConnect == 1) {
+    if (!options_.port.empty()) {
+        int openError = 0;
+        result = Connect(options_.port, status->baudRate, -1, openError);
+    } else if (!status->portName.empty() && status->autoConnect == 1) {
         int openError = 0;
         result = Connect(status->portName, status->baudRate, -1, openError);
     }

@@ -37,6 +37,8 @@ public:
         // Called with the new core before it loads anything (tests watch
         // its frames).
         std::function<void(CAppCore&)> prepareCore;
+        // Connect to this port at start whatever is stored (kyto-demo --port).
+        std::string port;
     };
 
     CKytoDemoApp();
