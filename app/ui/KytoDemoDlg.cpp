@@ -10,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMenu>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -18,7 +17,6 @@
 #include "app/AppCore.h"
 #include "app/ui/Banner.h"
 #include "app/ui/MainOpeDlg.h"
-#include "app/ui/ResultLogDlg.h"
 #include "app/ui/WindowMessages.h"
 #include "widgets/ButtonFaces.h"
 #include "widgets/MessageBox.h"
@@ -157,21 +155,8 @@ void CKytoDemoDlg::BuildWindow() {
     top->setColumnStretch(0, 1);
     top->setRowStretch(1, 1);
 
-    connect(mainPage_, &CMainOpeDlg::ExecuteOnceRequested, this,
-            [this] { PostWindowMessage(this, UWM_EXEC_ONCE, mainPage_); });
-    connect(mainPage_, &CMainOpeDlg::ExecuteStartRequested, this,
-            [this] { PostWindowMessage(this, UWM_EXEC_START, mainPage_); });
-    connect(mainPage_, &CMainOpeDlg::ExecuteStopRequested, this,
-            [this] { PostWindowMessage(this, UWM_EXEC_STOP, mainPage_); });
-    connect(mainPage_, &CMainOpeDlg::SettingsRequested, this,
-            [this] { PostWindowMessage(this, UWM_SETTINGS, mainPage_); });
-    connect(mainPage_, &CMainOpeDlg::LogMenuRequested, this, [this](QPoint globalPos) {
-        // Copying or clearing while frames arrive is refused: the entries
-        // are greyed while a loop runs.
-        QMenu* menu = mainPage_->ResultLog().CreateLogMenu(runJob_ != 0, this);
-        menu->setAttribute(Qt::WA_DeleteOnClose);
-        menu->popup(globalPos);
-    });
+    // The pages' requests come as posted messages (OnWindowMessage).
+    mainPage_->SetMessageTarget(this);
 
     wait_ = new CWaitDlg(this);
     wait_->setObjectName("waitDlg");

@@ -4,6 +4,7 @@
 // the main window initialisation.
 
 #include <QDir>
+#include <QMenu>
 
 #include "album/AlbumMngr.h"
 #include "album/AlbumSync.h"
@@ -13,6 +14,7 @@
 #include "app/ui/AlbumQuestionsDlg.h"
 #include "app/ui/KytoDemoDlg.h"
 #include "app/ui/MainOpeDlg.h"
+#include "app/ui/ResultLogDlg.h"
 #include "app/ui/WindowMessages.h"
 #include "protocol/ResultCodes.h"
 #include "widgets/MessageBox.h"
@@ -143,6 +145,14 @@ bool CKytoDemoDlg::OnWindowMessage(const CWindowMessage& message) {
         case UWM_SHUTDOWN:
             OnShutdown();
             return true;
+        case UWM_LOG_MENU: {
+            // Copying or clearing while frames arrive is refused: the
+            // entries are greyed while a loop runs.
+            QMenu* menu = mainPage_->ResultLog().CreateLogMenu(runJob_ != 0, this);
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->popup(message.Point());
+            return true;
+        }
         case UWM_VERIFY_ID:
             mainPage_->SetVerifyId(static_cast<int>(message.Value()));
             return true;
