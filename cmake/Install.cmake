@@ -43,7 +43,8 @@ endif()
 
 # Manual pages from each program's own --help (help2man), at build time.
 find_program(KYTO_HELP2MAN help2man)
-if(KYTO_HELP2MAN AND NOT KYTO_SANITIZE)
+# Sanitizer and fuzz builds are never installed: no pages for them.
+if(KYTO_HELP2MAN AND NOT KYTO_SANITIZE AND NOT KYTO_FUZZ)
     set(KYTO_MAN_DEFAULT ON)
 else()
     set(KYTO_MAN_DEFAULT OFF)
