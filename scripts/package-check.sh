@@ -138,6 +138,9 @@ demo_smoke() {
     [ "$(head -c 8 "$home/shot.png" | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] ||
         fail "kyto-demo wrote no screenshot: $out"
     [ -e "$data/CmdTimeout.ini" ] || fail "kyto-demo did not fill its per-user data folder"
+    # The screenshot comes after 15 s even without a module; the device
+    # folder, named after the model, only with a connection.
+    [ -d "$data/KYTO-EMU" ] || fail "kyto-demo did not connect to the emulator: $out"
     grep -qx "COMPortName=$port" "$data/Application.ini" || fail "kyto-demo lost the stored port"
     say "kyto-demo connected offscreen to the emulator, showed a frame and closed"
 }
