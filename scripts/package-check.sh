@@ -30,15 +30,16 @@ inside() {
         fail "kyto-demo is not installed after apt-get install"
     say "installed with apt"
 
-    local user=nobody port
+    local port
     emu_pid=""
     work=$(mktemp -d /tmp/kyto-package-check.XXXXXX)
     chmod 755 "$work"
     # Runs a command as an unprivileged user with HOME=$1, nothing else of
-    # this session's environment, and no XDG_DATA_HOME unless given.
+    # this session's environment, and no XDG_DATA_HOME unless given. It
+    # replaces the shell it runs in: call it in a $(...) or <(...) only.
     as_user() {
         local home=$1; shift
-        setpriv --reuid="$user" --regid=nogroup --clear-groups \
+        exec setpriv --reuid=nobody --regid=nogroup --clear-groups \
             env -i PATH=/usr/bin:/bin HOME="$home" LANG=C.UTF-8 KYTO_LOOPBACK_ONLY=1 "$@"
     }
     stop_emulator() { [ -n "$emu_pid" ] && kill "$emu_pid" 2>/dev/null && wait "$emu_pid" 2>/dev/null; emu_pid=""; }
@@ -57,16 +58,15 @@ inside() {
 
     # The emulator prints its port on the first line; read it without a
     # fixed wait.
-    mkdir "$work/emu" && chown "$user" "$work/emu"
-    exec {emu_fd}< <(exec setpriv --reuid="$user" --regid=nogroup --clear-groups \
-        env -i PATH=/usr/bin:/bin HOME="$work/emu" kyto-emu --seed 1 --exit-with-parent)
+    mkdir "$work/emu" && chown nobody "$work/emu"
+    exec {emu_fd}< <(as_user "$work/emu" kyto-emu --seed 1 --exit-with-parent)
     emu_pid=$!
     read -r -t 20 -u "$emu_fd" port || fail "the emulator printed no port"
 
     # A first start with an empty home: the per-user data folder is made and
     # gets every shipped configuration file.
     local home1=$work/home1 shipped=/usr/share/kyto-demo
-    mkdir "$home1" && chown "$user" "$home1"
+    mkdir "$home1" && chown nobody "$home1"
     out=$(as_user "$home1" kyto --port "$port" version 2>&1) || fail "kyto version against the emulator: $out"
     [[ $out == *KYTO-EMU* ]] || fail "kyto version did not report the emulator: $out"
     local data1=$home1/.local/share/kyto-demo f
@@ -80,7 +80,7 @@ inside() {
     mkdir -p "$xdg/kyto-demo"
     { cat "$shipped/CmdTimeout.ini"; echo "; edited by the user"; } >"$xdg/kyto-demo/CmdTimeout.ini"
     cp "$xdg/kyto-demo/CmdTimeout.ini" "$work/edited"
-    chown -R "$user" "$home2"
+    chown -R nobody "$home2"
     out=$(as_user "$home2" XDG_DATA_HOME="$xdg" kyto --port "$port" version 2>&1) ||
         fail "kyto version with XDG_DATA_HOME: $out"
     cmp -s "$work/edited" "$xdg/kyto-demo/CmdTimeout.ini" || fail "the user's CmdTimeout.ini was replaced"
@@ -114,8 +114,7 @@ inside() {
 # the first frame.
 demo_smoke() {
     local port=$1 work=$2 help
-    help=$(setpriv --reuid=nobody --regid=nogroup --clear-groups \
-        env -i PATH=/usr/bin:/bin HOME="$work" QT_QPA_PLATFORM=offscreen kyto-demo --help 2>&1) ||
+    help=$(as_user "$work" QT_QPA_PLATFORM=offscreen kyto-demo --help 2>&1) ||
         fail "kyto-demo --help: $help"
     for f in applications/org.kytodemo.KytoDemo.desktop metainfo/org.kytodemo.KytoDemo.metainfo.xml \
         icons/hicolor/scalable/apps/org.kytodemo.KytoDemo.svg; do
@@ -131,9 +130,7 @@ demo_smoke() {
     mkdir -p "$data"
     printf '[Application]\nCOMPortName=%s\nAutoConnect=1\n' "$port" >"$data/Application.ini"
     chown -R nobody "$home"
-    out=$(setpriv --reuid=nobody --regid=nogroup --clear-groups \
-        env -i PATH=/usr/bin:/bin HOME="$home" LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen \
-        KYTO_LOOPBACK_ONLY=1 timeout 60 kyto-demo --screenshot "$home/shot.png" 2>&1) ||
+    out=$(as_user "$home" QT_QPA_PLATFORM=offscreen timeout 60 kyto-demo --screenshot "$home/shot.png" 2>&1) ||
         fail "kyto-demo against the emulator: $out"
     [ "$(head -c 8 "$home/shot.png" | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] ||
         fail "kyto-demo wrote no screenshot: $out"
