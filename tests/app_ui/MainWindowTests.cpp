@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -37,9 +38,11 @@
 #include "protocol/KytoProtocol.h"
 #include "settings/Settings.h"
 #include "settings/ui/SettingDlg.h"
+#include "widgets/BusyIndicator.h"
 #include "widgets/FileDialog.h"
 #include "widgets/MessageBox.h"
 #include "widgets/StateBmpButton.h"
+#include "widgets/WaitDlg.h"
 
 namespace {
 
@@ -60,6 +63,10 @@ public:
     std::vector<int> Codes() const {
         std::lock_guard lock(mutex_);
         return codes_;
+    }
+    void Clear() {
+        std::lock_guard lock(mutex_);
+        codes_.clear();
     }
 
 private:
@@ -129,18 +136,18 @@ class MainWindowTests : public QObject {
     CSentCommands sent_;
 
     // A data folder with the shipped files, the stored connection and the
-    // given extra lines of Application.ini; short waits and timeouts so a
+    // given extra keys of its Application section; short waits and timeouts so a
     // silent module costs seconds.
-    void PrepareFolder(const std::string& port, int autoConnect, const std::string& extra = {}) {
+    void PrepareFolder(const std::string& port, int autoConnect,
+                       const std::string& applicationKeys = {}) {
         dir_ = std::make_unique<TempDir>();
         const DataFolderEntry entry =
             EnterDataFolder(PlanDataFolder(dir_->Path().string(), DataFolderHost::FromProcess()));
         QVERIFY2(entry.ok, entry.error.c_str());
         std::ofstream ini("Application.ini");
         ini << "[Application]\nCOMPortName=" << port
-            << "\nBaudRate=921600\nAutoConnect=" << autoConnect
-            << "\n[ActiveFunction]\nFunction=7\n[Retry]\nSettingTime=1\n"
-            << extra;
+            << "\nBaudRate=921600\nAutoConnect=" << autoConnect << "\n"
+            << applicationKeys << "[ActiveFunction]\nFunction=7\n[Retry]\nSettingTime=1\n";
         ini.close();
         std::ofstream("ImgTimeout.ini") << "[QVGA]\n921600=1\n[160x120]\n921600=1\n[NoImage]\n"
                                            "921600=1\n";
@@ -162,12 +169,13 @@ class MainWindowTests : public QObject {
     }
 
     // Started, connected, the album check done.
-    void StartConnected(std::vector<std::string> emuOptions = {}, const std::string& extra = {}) {
+    void StartConnected(std::vector<std::string> emuOptions = {},
+                        const std::string& applicationKeys = {}) {
         StartEmulator(std::move(emuOptions));
         if (QTest::currentTestFailed()) {
             return;
         }
-        PrepareFolder(emu_->PortPath(), 1, extra);
+        PrepareFolder(emu_->PortPath(), 1, applicationKeys);
         app_ = std::make_unique<CKytoDemoApp>(FastOptions());
         // Should the stored port not connect, the dialog is cancelled at once.
         CWhenShown<CSettingDlg> cancel([](CSettingDlg* d) { d->CancelButton()->click(); });
@@ -189,6 +197,7 @@ class MainWindowTests : public QObject {
 
 private slots:
     void init() {
+        sent_.Clear();
         MessageBox::Reset();
         MessageBox::SetTestMode(true);
         FileDialog::Reset();
@@ -379,6 +388,76 @@ private slots:
         QVERIFY2(firstSave != codes.end(), "no album comparison at exit");
         QCOMPARE(Executes(std::vector<int>(firstSave, codes.end())), 0L);
         QVERIFY(app_->DisconnectedAtExit());
+    }
+
+    // The shortcut settings drive the page: Ctrl+Shift+X (from "^_x") runs
+    // one frame, as the execute-once button would.
+    void ShortcutKeysFromTheSettingsRunTheirCommands() {
+        START_CONNECTED({}, "ShotcutKey_Picture=^_x\n");
+        QSignalSpy shown(&Window(), &CKytoDemoDlg::FrameShown);
+        Window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&Window()));
+        QTest::keyClick(&Window(), Qt::Key_X, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(Window().Mode(), int(CKytoDemoDlg::kIdle), 20000);
+        QCOMPARE(Executes(sent_.Codes()), 1L);
+        CloseAndFinish();
+    }
+
+    // A module that answers Execute with an error code: the loop records it,
+    // and stopping the run shows box 9000 when debug logging is on.
+    void ModuleErrorCodeIsShownWhenTheRunStops() {
+        StartEmulator({"--disable", "03", "--disable", "04"});
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        PrepareFolder(emu_->PortPath(), 1);
+        std::ofstream("Debug.ini") << "[Log]\n";
+        app_ = std::make_unique<CKytoDemoApp>(FastOptions());
+        QCOMPARE(app_->Start(), 0);
+        QSignalSpy ready(app_->MainWindow(), &CKytoDemoDlg::Ready);
+        QVERIFY(ready.wait(20000));
+        MessageBox::ClearShown();
+        QAbstractButton* continuous = Window().MainPage()->ExecutePage().ExecuteContinuousButton();
+        continuous->click();
+        QTRY_VERIFY_WITH_TIMEOUT(Executes(sent_.Codes()) >= 2, 20000);
+        if (Window().Mode() == CKytoDemoDlg::kContinuous) {
+            continuous->click();  // stop
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!MessageBox::Shown().isEmpty(), 30000);
+        const QString text = MessageBox::Shown().constLast().text;
+        QVERIFY2(text.startsWith("An error occured with the execute command. (Error code: "),
+                 qPrintable(BoxTexts().join(" | ")));
+        QVERIFY(text.contains(QDir::currentPath()));
+        QTRY_COMPARE_WITH_TIMEOUT(Window().Mode(), int(CKytoDemoDlg::kIdle), 20000);
+        CloseAndFinish();
+    }
+
+    // While a handler waits for the worker behind the wait dialog, the
+    // window thread keeps running: the dialog's busy indicator moves.
+    void TheWindowKeepsRunningWhileTheWaitDialogIsShown() {
+        START_CONNECTED({"--delay-ms", "600"});
+        QSignalSpy shown(&Window(), &CKytoDemoDlg::FrameShown);
+        Window().MainPage()->ExecutePage().ExecuteContinuousButton()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 1, 20000);
+        int stepsAtShow = -1;
+        int maxAdvance = 0;
+        CWhenShown<CWaitDlg> watch([&](CWaitDlg* w) {
+            stepsAtShow = w->BusyIndicator()->Step();
+            auto* poll = new QTimer(w);
+            QObject::connect(poll, &QTimer::timeout, w, [&, w] {
+                maxAdvance = std::max(maxAdvance, w->BusyIndicator()->Step() - stepsAtShow);
+            });
+            QObject::connect(w, &QDialog::finished, poll, &QObject::deleteLater);
+            poll->start(20);
+        });
+        // Stop: the worker answers after the frame in flight (up to 600 ms).
+        Window().MainPage()->ExecutePage().ExecuteContinuousButton()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!Window().LoopRunning(), 20000);
+        QVERIFY(watch.Count() >= 1);
+        QVERIFY2(maxAdvance >= 2,
+                 qPrintable(QString("busy indicator advanced %1").arg(maxAdvance)));
+        CloseAndFinish();
     }
 
     // The banner: a click shows the version box with the module's texts as
