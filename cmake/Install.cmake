@@ -29,7 +29,9 @@ install(FILES ${KYTO_PACKAGING_DIR}/completion/kyto.bash
     DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kyto)
 install(FILES ${KYTO_PACKAGING_DIR}/udev/60-kyto-demo.rules
     DESTINATION ${KYTO_INSTALL_DOC}/examples)
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${KYTO_INSTALL_DOC})
+# Debian asks every package for its copyright file in its doc folder.
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${KYTO_PACKAGING_DIR}/debian/copyright
+    DESTINATION ${KYTO_INSTALL_DOC})
 
 # The launcher, icon and metainfo only make sense with the window program.
 if(TARGET kyto-demo)

@@ -206,7 +206,7 @@ export has_demo
 contents_list=$dir/package/contents
 dpkg-deb --fsys-tarfile "$deb" | tar -t | sed -e 's|^\./|/|' -e '/\/$/d' >"$contents_list"
 expected=(/usr/bin/kyto /usr/bin/kyto-emu /usr/share/bash-completion/completions/kyto
-    /usr/share/doc/kyto-demo/examples/60-kyto-demo.rules
+    /usr/share/doc/kyto-demo/copyright /usr/share/doc/kyto-demo/examples/60-kyto-demo.rules
     /usr/share/man/man1/kyto.1.gz /usr/share/man/man1/kyto-emu.1.gz)
 for f in "$root"/data/*; do
     [[ $(basename "$f") == README* ]] || expected+=("/usr/share/kyto-demo/$(basename "$f")")
