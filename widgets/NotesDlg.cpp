@@ -12,6 +12,7 @@
 CNotesDlg::CNotesDlg(QWidget* parent) : COrgDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
     setModal(true);
     SetStoredResult(kNotAcknowledged);
+    setAccessibleName(tr("Notice"));
     text_ = new QLabel(this);
     text_->setObjectName(QStringLiteral("noticeText"));
     text_->setTextFormat(Qt::PlainText);

@@ -14,6 +14,7 @@
 #include "WidgetTest.h"
 #include "widgets/BusyIndicator.h"
 #include "widgets/NotesDlg.h"
+#include "widgets/ProgressDlg.h"
 #include "widgets/StateBmpButton.h"
 #include "widgets/WaitDlg.h"
 
@@ -238,5 +239,32 @@ private slots:
     }
 };
 KYTO_WIDGET_TEST(NotesDlgTest);
+
+// Every dialog and every control in it that takes the focus has a name for
+// assistive technology.
+class DialogAccessibilityTest : public QObject {
+    Q_OBJECT
+private slots:
+    void everyOperableControlIsNamed() {
+        std::vector<std::unique_ptr<QDialog>> dialogs;
+        dialogs.push_back(std::make_unique<CWaitDlg>());
+        dialogs.push_back(std::make_unique<CNotesDlg>());
+        dialogs.push_back(std::make_unique<CProgressDlg>());
+        for (auto& dialog : dialogs) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+            const QString dialogName = AccessibleName(dialog.get());
+            QVERIFY2(!dialogName.isEmpty(), dialog->metaObject()->className());
+            for (QWidget* child : dialog->findChildren<QWidget*>()) {
+                if (child->isVisible() && child->focusPolicy() != Qt::NoFocus) {
+                    QVERIFY2(!AccessibleName(child).isEmpty(),
+                             qPrintable(dialogName + ": " + child->metaObject()->className()));
+                }
+            }
+            dialog->hide();
+        }
+    }
+};
+KYTO_WIDGET_TEST(DialogAccessibilityTest);
 
 #include "DialogTest.moc"
