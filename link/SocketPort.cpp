@@ -420,7 +420,6 @@ int sock_length(void) {
 void sock_clear(void) {
     SocketState& s = Socket();
     std::lock_guard<std::mutex> guard(s.lock);
-    ++s.clearCount;
     // Like the serial line's flush: what the socket already holds is as old
     // as what the ring holds (a late answer to an abandoned command), and
     // must not be read as the answer to the next one.

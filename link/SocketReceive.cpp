@@ -28,27 +28,27 @@ enum class Drained { kMore, kEmpty, kGone };
 // spins).
 Drained Drain(SocketState& s, int fd, std::uint8_t* scratch) {
     for (int i = 0; i < kReadsPerWake; ++i) {
-        unsigned clears;
+        ssize_t n;
+        int error;
         {
+            // Read under the lock (the socket never blocks), so that a clear
+            // falls wholly before or after a read: what sock_clear drained
+            // and dropped cannot reappear, and what arrives after it is kept.
             std::lock_guard<std::mutex> guard(s.lock);
-            clears = s.clearCount;
+            n = recv(fd, scratch, kReadSize, MSG_DONTWAIT);
+            error = errno;
+            if (n > 0) {
+                s.ring->Append(scratch, static_cast<int>(n));
+            }
         }
-        const ssize_t n = recv(fd, scratch, kReadSize, 0);
         if (n == 0) {
             return Drained::kGone;
         }
         if (n < 0) {
-            if (errno == EINTR) {
+            if (error == EINTR) {
                 continue;
             }
-            return errno == EAGAIN || errno == EWOULDBLOCK ? Drained::kEmpty : Drained::kGone;
-        }
-        {
-            std::lock_guard<std::mutex> guard(s.lock);
-            if (clears != s.clearCount) {
-                continue;  // read before a clear: as stale as what it cleared
-            }
-            s.ring->Append(scratch, static_cast<int>(n));
+            return error == EAGAIN || error == EWOULDBLOCK ? Drained::kEmpty : Drained::kGone;
         }
         s.changed.notify_all();
     }

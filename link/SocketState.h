@@ -33,9 +33,6 @@ struct SocketState {
     // by sock_resume), so that writers and opens blocked in poll() wake.
     // Made once and kept for the life of the process.
     int interruptFd = -1;
-    // Counts sock_clear calls: bytes the receive thread read before a clear
-    // are dropped instead of being stored after it.
-    unsigned clearCount = 0;
     int users = 0;                  // SocketWrite / SocketRead calls using fd right now
     std::optional<CByteRing> ring;  // made at the first open
     int lastError = 0;
