@@ -49,8 +49,12 @@ private slots:
     }
 
     void cleanup() {
-        worker_->Quit();
-        core_->Disconnect();
+        if (worker_) {
+            worker_->Quit();
+        }
+        if (core_) {
+            core_->Disconnect();
+        }
         worker_.reset();
         core_.reset();
         emu_.reset();

@@ -52,6 +52,19 @@ std::string ButtonFlags(const CExecFuncSelectDlg& page) {
     return Flags(flags);
 }
 
+// A main operation page on an unconnected core, shown, posting to a
+// recording main window.
+struct ShownPage {
+    TempDir dir;
+    CAppCore core;
+    CMessageRecorder window;
+    CMainOpeDlg page{core};
+    ShownPage() {
+        page.SetMessageTarget(&window);
+        page.show();
+    }
+};
+
 }  // namespace
 
 class PageTests : public QObject {
@@ -173,13 +186,10 @@ private slots:
     // The buttons post to the main window through the main operation page;
     // the page keeps the full-screen message for itself.
     void ButtonsPostTheirMessages() {
-        TempDir dir;
-        CAppCore core;
-        CMessageRecorder window;
-        CMainOpeDlg page(core);
-        page.SetMessageTarget(&window);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        ShownPage shown;
+        QVERIFY(QTest::qWaitForWindowExposed(&shown.page));
+        CMainOpeDlg& page = shown.page;
+        CMessageRecorder& window = shown.window;
         CExecuteDlg& execute = page.ExecutePage();
 
         QTest::mouseClick(execute.ExecuteContinuousButton(), Qt::LeftButton);
@@ -224,13 +234,10 @@ private slots:
     }
 
     void FullScreenTakesThePanelOutAndAKeyBringsItBack() {
-        TempDir dir;
-        CAppCore core;
-        CMessageRecorder window;
-        CMainOpeDlg page(core);
-        page.SetMessageTarget(&window);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        ShownPage shown;
+        QVERIFY(QTest::qWaitForWindowExposed(&shown.page));
+        CMainOpeDlg& page = shown.page;
+        CMessageRecorder& window = shown.window;
         const QSize before = page.size();
         QTest::mouseClick(page.ExecutePage().FullScreenButton(), Qt::LeftButton);
         Deliver();
@@ -253,11 +260,9 @@ private slots:
     // Every control a user can operate has a name; number boxes and
     // drop-down lists have their label as buddy.
     void EveryOperableControlHasAnAccessibleName() {
-        TempDir dir;
-        CAppCore core;
-        CMainOpeDlg page(core);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        ShownPage shown;
+        QVERIFY(QTest::qWaitForWindowExposed(&shown.page));
+        CMainOpeDlg& page = shown.page;
         const QList<QWidget*> widgets = page.findChildren<QWidget*>();
         const QList<QLabel*> labels = page.findChildren<QLabel*>();
         int checked = 0;

@@ -109,6 +109,7 @@ private slots:
         pane.AddVersionHeader("0.1.0", "<fw>");
         pane.AddFrameResult(RecognitionFrame(-1, 5));
         const QString all = pane.Text();
+        QVERIFY(all.contains(QStringLiteral("Firmware\t<fw>\n")));  // the module's text as it is
         QApplication::clipboard()->clear();
 
         pane.CopyAll();
