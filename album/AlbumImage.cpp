@@ -34,7 +34,7 @@ std::vector<std::uint8_t> EncodeAlbumImageFile(const AlbumImage& image) {
 
 int ReadAlbumImageFile(const std::string& path, AlbumImage& image) {
     std::vector<std::uint8_t> bytes;
-    if (CFileOperate::ReadFileBytes(path, bytes) != 0) {
+    if (CFileOperate::ReadFileBytes(path, bytes, kMaxAlbumImageFile) != 0) {
         return -1;
     }
     return ParseAlbumImageFile(bytes.data(), bytes.size(), image);

@@ -24,6 +24,9 @@ struct AlbumImage {
 inline constexpr std::size_t kAlbumImageHeaderSize = 8;
 inline constexpr std::size_t kMinAlbumImageData = 32;
 inline constexpr std::size_t kMinAlbumImageFile = kAlbumImageHeaderSize + kMinAlbumImageData;
+// The largest one the reader takes: the header and the module's whole album
+// area (816,032 bytes, as kAlbumAreaSize of AlbumTransfer.h).
+inline constexpr std::size_t kMaxAlbumImageFile = kAlbumImageHeaderSize + 816032;
 
 // -1 for files shorter than 40 bytes or shorter than their header says; the
 // image is then unchanged. Bytes after the data are ignored.

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "album/AlbumFile.h"
+#include "album/AlbumTransfer.h"
 #include "album/PictureFile.h"
 #include "base/AtomicFile.h"
 #include "base/DirectoryMirror.h"
@@ -47,7 +48,42 @@ int SwapDirectories(const std::string& fresh, const std::string& live) {
     return 0;
 }
 
+// Puts back what SwapDirectories(fresh, live) replaced.
+void UndoSwap(const std::string& fresh, const std::string& live) {
+    std::error_code ec;
+    if (fs::exists(fresh, ec)) {
+        SwapDirectories(fresh, live);  // the old tree waits at `fresh`
+        return;
+    }
+    const std::string aside = fresh + ".old";
+    ::rename(live.c_str(), fresh.c_str());
+    if (fs::exists(aside, ec)) {
+        ::rename(aside.c_str(), live.c_str());
+    }
+}
+
 }  // namespace
+
+const char* ImportFailureText(ImportFailure failure) {
+    switch (failure) {
+        case ImportFailure::kNone:
+            return "no failure";
+        case ImportFailure::kNoFolder:
+            return "no module is connected, so there is no store to replace";
+        case ImportFailure::kUnreadable:
+            return "the file could not be read (missing, not a regular file, or larger than "
+                   "any album file)";
+        case ImportFailure::kNotAlbumFile:
+            return "the file is not a valid album file";
+        case ImportFailure::kAlbumTooLarge:
+            return "its album is larger than the module's album area (816,032 bytes)";
+        case ImportFailure::kWriteFailed:
+            return "a file of the new store could not be written (is the disk full?)";
+        case ImportFailure::kStopped:
+            return "it was stopped before it was complete";
+    }
+    return "unknown failure";
+}
 
 CAlbumMngr::CAlbumMngr(int idCapacity, int dataCapacity)
     : store_(idCapacity, dataCapacity), userOrder_(static_cast<std::size_t>(idCapacity)) {
@@ -58,11 +94,13 @@ CAlbumMngr::CAlbumMngr(int idCapacity, int dataCapacity)
 }
 
 int CAlbumMngr::OpenFolder(const std::string& folder) {
+    AbandonImport();
     folder_ = folder;
     CFileOperate::EnsureDirectory(folder_);
     // What an interrupted import left beside the store.
     std::error_code ec;
-    fs::remove_all(folder_ + "/.import", ec);
+    fs::remove_all(StagingFolder(), ec);
+    fs::remove(kStagedAlbumFile, ec);
     const int result = store_.Load(folder_);
     ReloadRegistCount();
     return result;
@@ -138,57 +176,192 @@ int CAlbumMngr::ExportAlbumFile(const AlbumImage& image, const std::string& path
 }
 
 int CAlbumMngr::ImportAlbumFile(const std::string& path, AlbumImage& image) {
+    AlbumImage fromFile;
+    if (PrepareImport(path, fromFile) != 0) {
+        return -1;
+    }
+    if (FinishImport() != 0) {
+        return -1;
+    }
+    image = std::move(fromFile);
+    return 0;
+}
+
+int CAlbumMngr::PrepareImport(const std::string& path, AlbumImage& image) {
+    AbandonImport();
+    importFailure_ = ImportFailure::kNone;
     if (folder_.empty()) {
-        return -1;  // no module folder: there is no store to replace
+        importFailure_ = ImportFailure::kNoFolder;
+        return -1;
     }
     AlbumFileData file;
     {
         std::vector<std::uint8_t> bytes;
-        if (CFileOperate::ReadFileBytes(path, bytes) != 0 ||
-            ParseAlbumFile(bytes.data(), bytes.size(), file) != 0) {
+        if (CFileOperate::ReadFileBytes(path, bytes, kMaxAlbumFileSize) != 0) {
+            importFailure_ = ImportFailure::kUnreadable;
             return -1;
         }
+        if (ParseAlbumFile(bytes.data(), bytes.size(), file) != 0) {
+            importFailure_ = ImportFailure::kNotAlbumFile;
+            return -1;
+        }
+    }
+    // The module could never take it: refused before anything is written.
+    if (file.image.data.size() > kAlbumAreaSize) {
+        importFailure_ = ImportFailure::kAlbumTooLarge;
+        return -1;
     }
     progressTotal_ = static_cast<int>(file.TotalEntries());
     progressDone_ = 0;
 
+    std::vector<StoreUser> users;
+    users.reserve(file.users.size());
+    for (const AlbumFileUser& user : file.users) {
+        StoreUser out;
+        out.id = user.id;
+        // Names from other sources may carry line breaks, which UserInfo.dat
+        // cannot hold.
+        out.name = WithoutLineBreaks(user.name);
+        out.entries.reserve(user.entries.size());
+        for (const AlbumFileEntry& entry : user.entries) {
+            out.entries.push_back({entry.dataNumber, entry.date, &entry.picture});
+        }
+        users.push_back(std::move(out));
+    }
+    if (BuildStaged(users, true) != 0) {
+        return -1;
+    }
+    importPrepared_ = true;
+    importRegistCount_ = file.registCount;
+    importImage_ = file.image;
+    image = std::move(file.image);
+    return 0;
+}
+
+int CAlbumMngr::FinishImport() {
+    if (!importPrepared_) {
+        importFailure_ = ImportFailure::kNoFolder;
+        return -1;
+    }
+    importPrepared_ = false;
+    // An image too small for a .kyb file leaves no local album image (the
+    // shipped default stands in), as before.
+    std::optional<AlbumImage> image;
+    if (importImage_.data.size() >= kMinAlbumImageData) {
+        image = std::move(importImage_);
+    }
+    importImage_ = AlbumImage{};
+    return SwapInStaged(importRegistCount_, image);
+}
+
+void CAlbumMngr::AbandonImport() {
+    importPrepared_ = false;
+    importImage_ = AlbumImage{};
+    staged_.reset();
+    if (!folder_.empty()) {
+        std::error_code ec;
+        fs::remove_all(StagingFolder(), ec);
+    }
+}
+
+int CAlbumMngr::ReplaceStore(const std::vector<StoreUser>& users, int registCount,
+                             const std::optional<AlbumImage>& image) {
+    AbandonImport();
+    importFailure_ = ImportFailure::kNone;
+    if (folder_.empty()) {
+        importFailure_ = ImportFailure::kNoFolder;
+        return -1;
+    }
+    if (BuildStaged(users, false) != 0) {
+        return -1;
+    }
+    return SwapInStaged(registCount, image);
+}
+
+int CAlbumMngr::BuildStaged(const std::vector<StoreUser>& users, bool countProgress) {
     // The new store is built beside the live one and swapped in as a whole:
     // an interruption leaves either the old store or the new one, and the
     // thousands of files need no flush and no rename each.
-    const std::string staging = folder_ + "/.import";
+    const std::string staging = StagingFolder();
     std::error_code ec;
     fs::remove_all(staging, ec);
-    CRegUserInfoMngr fresh(store_.IdCapacity(), store_.DataCapacity());
-    fresh.Load(staging);
-    fresh.BeginBatch(true);
-    for (const AlbumFileUser& user : file.users) {
-        std::vector<NewDataEntry> entries;
-        entries.reserve(user.entries.size());
-        for (const AlbumFileEntry& entry : user.entries) {
-            entries.push_back({entry.dataNumber, entry.date, &entry.picture});
+    staged_ = std::make_unique<CRegUserInfoMngr>(store_.IdCapacity(), store_.DataCapacity());
+    staged_->Load(staging);
+    staged_->BeginBatch(true);
+    ImportFailure failure = ImportFailure::kNone;
+    for (const StoreUser& user : users) {
+        if (StopRequested()) {
+            failure = ImportFailure::kStopped;
+            break;
         }
-        // Names from other sources may carry line breaks, which UserInfo.dat
-        // cannot hold.
-        fresh.AddUserWithEntries(user.id, WithoutLineBreaks(user.name), entries);
-        progressDone_ += static_cast<int>(user.entries.size());
+        // Records the store cannot hold are passed over, not fatal.
+        if (user.id < 0 || user.id >= store_.IdCapacity()) {
+            continue;
+        }
+        if (staged_->AddUserWithEntries(user.id, user.name, user.entries) != 0) {
+            failure = ImportFailure::kWriteFailed;
+            break;
+        }
+        if (countProgress) {
+            progressDone_ += static_cast<int>(user.entries.size());
+        }
     }
-    fresh.EndBatch();
+    if (staged_->EndBatch() != 0 && failure == ImportFailure::kNone) {
+        failure = ImportFailure::kWriteFailed;
+    }
     // An empty store still gets its (empty) User.dat.
-    CFileOperate::EnsureDirectory(staging + "/RegistData");
-    if (!fs::exists(staging + "/RegistData/User.dat", ec)) {
-        CFileOperate::WriteTextLines(staging + "/RegistData/User.dat", {});
+    if (failure == ImportFailure::kNone) {
+        CFileOperate::EnsureDirectory(staging + "/RegistData");
+        if (!fs::exists(staging + "/RegistData/User.dat", ec) &&
+            CFileOperate::WriteTextLines(staging + "/RegistData/User.dat", {}) != 0) {
+            failure = ImportFailure::kWriteFailed;
+        }
     }
-    if (SwapDirectories(staging + "/RegistData", folder_ + "/RegistData") != 0) {
+    if (failure != ImportFailure::kNone) {
+        importFailure_ = failure;
+        staged_.reset();
         fs::remove_all(staging, ec);
         return -1;
     }
-    store_.AdoptUsers(fresh);
-    fs::remove_all(staging, ec);
+    return 0;
+}
 
-    fs::remove(kLocalAlbumFile, ec);
-    WriteRegistCount(folder_, file.registCount);
-    WriteAlbumImageFile(kLocalAlbumFile, file.image);
-    image = std::move(file.image);
+int CAlbumMngr::SwapInStaged(int registCount, const std::optional<AlbumImage>& image) {
+    const std::string staging = StagingFolder();
+    const std::string fresh = staging + "/RegistData";
+    const std::string live = folder_ + "/RegistData";
+    std::error_code ec;
+    const auto fail = [&](ImportFailure why) {
+        importFailure_ = why;
+        staged_.reset();
+        fs::remove_all(staging, ec);
+        fs::remove(kStagedAlbumFile, ec);
+        return -1;
+    };
+    // Everything that can fail for want of space is written before the
+    // swap; afterwards only renames are left.
+    if (image && WriteAlbumImageFile(kStagedAlbumFile, *image) != 0) {
+        return fail(ImportFailure::kWriteFailed);
+    }
+    const int oldCount = ReadRegistCount(folder_);
+    if (WriteRegistCount(folder_, registCount) != 0) {
+        return fail(ImportFailure::kWriteFailed);
+    }
+    if (SwapDirectories(fresh, live) != 0) {
+        WriteRegistCount(folder_, oldCount);
+        return fail(ImportFailure::kWriteFailed);
+    }
+    const bool imageInPlace = image ? ::rename(kStagedAlbumFile, kLocalAlbumFile) == 0
+                                    : (fs::remove(kLocalAlbumFile, ec), true);
+    if (!imageInPlace) {
+        UndoSwap(fresh, live);
+        WriteRegistCount(folder_, oldCount);
+        return fail(ImportFailure::kWriteFailed);
+    }
+    store_.AdoptUsers(*staged_);
+    registCount_ = registCount;
+    staged_.reset();
+    fs::remove_all(staging, ec);
     return 0;
 }
 
@@ -200,13 +373,23 @@ void CAlbumMngr::SetUserOrder(const std::vector<int>& rows) {
 
 void CAlbumMngr::StartTimePhase(int startValue, int expectedMs) {
     startValue_ = startValue;
+    span_ = 50;
     expectedMs_ = expectedMs > 0 ? expectedMs : 1;
     phaseStartMs_ = NowMs();
     phase_ = static_cast<int>(Phase::kTime);
 }
 
+void CAlbumMngr::StartStepPhase(int total) {
+    progressTotal_ = total;
+    progressDone_ = 0;
+    startValue_ = 0;
+    span_ = 100;
+    phase_ = static_cast<int>(Phase::kCount);
+}
+
 void CAlbumMngr::StartCountPhase(int startValue) {
     startValue_ = startValue;
+    span_ = 50;
     phase_ = static_cast<int>(Phase::kCount);
 }
 
@@ -234,7 +417,7 @@ double CAlbumMngr::AlbumProgress() const {
     if (fraction > 1.0) {
         fraction = 1.0;
     }
-    const double percent = startValue_ + 50.0 * fraction;
+    const double percent = startValue_ + span_ * fraction;
     lastPercent_ = percent;
     return percent;
 }

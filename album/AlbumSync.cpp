@@ -1,7 +1,13 @@
 #include "album/AlbumSync.h"
 
+#include <cstdio>
+#include <optional>
+#include <vector>
+
 #include "album/PictureFile.h"
+#include "album/StoreText.h"
 #include "base/ImgConv.h"
+#include "protocol/ResultCodes.h"
 #include "settings/FileOperate.h"
 #include "settings/Settings.h"
 
@@ -73,37 +79,64 @@ int CAlbumSync::PushLocalAlbum(std::uint8_t& status) {
 
 int CAlbumSync::RebuildFromDevice(std::uint8_t& status) {
     status = kNoAnswerStatus;
-    CRegUserInfoMngr& store = album_.Store();
-    album_.DeleteAllLocal();
-    album_.SetRegistCount(0);
-    // One flush for the whole rebuild instead of one per file.
-    store.BeginBatch();
-    int result = 0;
-    for (int id = 0; id < store.IdCapacity(); ++id) {
-        std::uint16_t mask = 0;
-        const int rc = device_.GetRegisteredData(id, mask, status);
+    const CRegUserInfoMngr& store = album_.Store();
+    const int ids = store.IdCapacity();
+    // Every question first: a module that stops answering part-way leaves
+    // the store as it was.
+    album_.StartStepPhase(ids);
+    std::vector<std::uint16_t> masks(static_cast<std::size_t>(ids), 0);
+    for (int id = 0; id < ids; ++id) {
+        if (album_.StopRequested()) {
+            album_.EndPhase();
+            return kResultCancelled;
+        }
+        const int rc = device_.GetRegisteredData(id, masks[static_cast<std::size_t>(id)], status);
+        if (rc == kResultCancelled) {
+            album_.EndPhase();
+            return rc;
+        }
         if (rc != 0 || status != 0) {
-            result = -1;
-            break;
+            album_.EndPhase();
+            return -1;
         }
-        bool first = true;
-        for (int j = 0; j < store.DataCapacity() && j < 16; ++j) {
-            if ((mask & (1u << j)) == 0) {
-                continue;
-            }
-            if (first) {
-                first = false;
-                std::string name;
-                album_.ProposeNewUser(name);
-                store.AddUser(id, name);
-                album_.SetRegistCount(album_.RegistCount() + 1);
-            }
-            CImageData blank;
-            InitBlankPicture(blank);
-            store.AddData(id, j, blank);
-        }
+        album_.AdvanceProgress();
     }
-    store.EndBatch();
+
+    CImageData blank;
+    InitBlankPicture(blank);
+    const std::string today = TodayDate();
+    std::vector<StoreUser> users;
+    std::vector<bool> taken(static_cast<std::size_t>(ids), false);
+    for (int id = 0; id < ids; ++id) {
+        const std::uint16_t mask = masks[static_cast<std::size_t>(id)];
+        StoreUser user;
+        user.id = id;
+        for (int j = 0; j < store.DataCapacity() && j < 16; ++j) {
+            if ((mask & (1u << j)) != 0) {
+                user.entries.push_back({j, today, &blank});
+            }
+        }
+        if (user.entries.empty()) {
+            continue;
+        }
+        // The default name of the lowest ID not yet taken at this moment.
+        int lowest = 0;
+        while (lowest < ids && taken[static_cast<std::size_t>(lowest)]) {
+            ++lowest;
+        }
+        char name[32];
+        std::snprintf(name, sizeof name, "USER_%04d", lowest);
+        user.name = name;
+        taken[static_cast<std::size_t>(id)] = true;
+        users.push_back(std::move(user));
+    }
+    // The counter counts one per rebuilt user, from 0; ./DB/kylxx.kyb goes.
+    const int result =
+        album_.ReplaceStore(users, static_cast<int>(users.size()), std::nullopt) == 0 ? 0 : -1;
+    album_.EndPhase();
+    if (result != 0 && album_.LastImportFailure() == ImportFailure::kStopped) {
+        return kResultCancelled;
+    }
     return result;
 }
 
@@ -113,8 +146,12 @@ int CAlbumSync::SaveAlbumFile(const std::string& path, std::uint8_t& status) {
     AlbumImage module;
     int result = device_.SaveAlbum(module, status);
     if (result == 0 && status == 0) {
-        album_.StartCountPhase(50);
-        result = album_.ExportAlbumFile(module, path);
+        if (album_.StopRequested()) {
+            result = kResultCancelled;
+        } else {
+            album_.StartCountPhase(50);
+            result = album_.ExportAlbumFile(module, path);
+        }
     }
     album_.EndPhase();
     return result;
@@ -125,11 +162,21 @@ int CAlbumSync::LoadAlbumFile(const std::string& path, std::uint8_t& status) {
     const int expectedMs = device_.LoadAlbumMs();
     album_.StartCountPhase(0);
     AlbumImage image;
-    int result = album_.ImportAlbumFile(path, image);
-    if (result == 0) {
+    if (album_.PrepareImport(path, image) != 0) {
+        album_.EndPhase();
+        return album_.LastImportFailure() == ImportFailure::kStopped ? kResultCancelled : -1;
+    }
+    album_.StartTimePhase(50, expectedMs);
+    int result = album_.StopRequested() ? kResultCancelled : device_.LoadAlbum(image, status);
+    if (result == kResultCancelled) {
+        album_.AbandonImport();
+        album_.EndPhase();
+        return result;
+    }
+    if (album_.FinishImport() != 0) {
+        result = result == 0 && status == 0 ? kResultLoadedNotStored : -1;
+    } else {
         album_.ReloadRegistCount();
-        album_.StartTimePhase(50, expectedMs);
-        result = device_.LoadAlbum(image, status);
     }
     album_.EndPhase();
     return result;
@@ -146,7 +193,7 @@ int CAlbumSync::RegisterData(int id, std::uint8_t& status) {
     InitBlankPicture(picture);
     const int result = device_.Register(id, dataNumber, store.TotalDataCount(), picture, status);
     if (result == 0 && status == 0) {
-        return store.AddData(id, dataNumber, picture);
+        return store.AddData(id, dataNumber, picture) == 0 ? 0 : kResultRegisteredNotStored;
     }
     return result;
 }
@@ -263,7 +310,37 @@ int CAlbumSync::BuildPictureList(int id, PictureList& list) const {
     return 0;
 }
 
-CheckOutcome CAlbumSync::StartupCheck(IAlbumQuestions& questions) {
+CheckOutcome CAlbumSync::ResolveWithApplication(std::uint8_t& status) {
+    if (PushLocalAlbum(status) != 0 || status != 0) {
+        return CheckOutcome::kPushFailed;
+    }
+    if (device_.WriteAlbumToFlash(status) != 0 || status != 0) {
+        return CheckOutcome::kPushFailed;
+    }
+    album_.Backup();
+    return CheckOutcome::kPushedLocal;
+}
+
+CheckOutcome CAlbumSync::ResolveWithModule(const std::string& exportFile, std::uint8_t& status) {
+    status = kNoAnswerStatus;
+    if (!exportFile.empty()) {
+        WritePrevSelectFile(exportFile);
+        AlbumImage local;
+        // The user asked for the application's album to be kept: without
+        // that file nothing may be thrown away.
+        if (album_.ReadLocalAlbum(local) != 0 || album_.ExportAlbumFile(local, exportFile) != 0) {
+            return CheckOutcome::kExportFailed;
+        }
+    }
+    if (RebuildFromDevice(status) != 0) {
+        return CheckOutcome::kRebuildFailed;
+    }
+    album_.CopyDeviceAlbum();
+    album_.Backup();
+    return CheckOutcome::kRebuiltFromDevice;
+}
+
+CheckOutcome CAlbumSync::StartupCheck(IAlbumQuestions& questions, std::uint8_t* failedStatus) {
     for (;;) {
         std::uint8_t status = kNoAnswerStatus;
         const int check = CheckAlbum(status);
@@ -272,29 +349,17 @@ CheckOutcome CAlbumSync::StartupCheck(IAlbumQuestions& questions) {
             return CheckOutcome::kEqual;
         }
         if (check == 1 && status == 0) {
-            CheckOutcome outcome;
             std::uint8_t step = kNoAnswerStatus;
-            if (questions.PreferApplicationAlbum()) {
-                // Failures of these two commands are not reported: the next
-                // check finds the difference again.
-                if (PushLocalAlbum(step) == 0 && step == 0) {
-                    device_.WriteAlbumToFlash(step);
-                }
-                outcome = CheckOutcome::kPushedLocal;
-            } else {
-                const std::string file = questions.AlbumFileToSave();
-                if (!file.empty()) {
-                    WritePrevSelectFile(file);
-                    AlbumImage local;
-                    album_.ReadLocalAlbum(local);
-                    album_.ExportAlbumFile(local, file);
-                }
-                RebuildFromDevice(step);
-                album_.CopyDeviceAlbum();
-                outcome = CheckOutcome::kRebuiltFromDevice;
+            const CheckOutcome outcome = questions.PreferApplicationAlbum()
+                                             ? ResolveWithApplication(step)
+                                             : ResolveWithModule(questions.AlbumFileToSave(), step);
+            if (failedStatus) {
+                *failedStatus = step;
             }
-            album_.Backup();
             return outcome;
+        }
+        if (failedStatus) {
+            *failedStatus = status;
         }
         if (!questions.RetryCheck(status)) {
             return CheckOutcome::kFailed;

@@ -13,6 +13,8 @@
 
 // The module's album area: the largest album it holds.
 inline constexpr std::size_t kAlbumAreaSize = 816032;
+static_assert(kMaxAlbumImageFile == kAlbumImageHeaderSize + kAlbumAreaSize,
+              "an album image file holds at most the module's album area");
 // Size, attribute and three zero bytes in front of the album bytes.
 inline constexpr std::size_t kAlbumTransferHeaderSize = 8;
 // The smallest answer that holds an album (32 album bytes).

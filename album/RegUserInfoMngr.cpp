@@ -396,7 +396,10 @@ int CRegUserInfoMngr::FreeDataSlot(int id) const {
 int CRegUserInfoMngr::ReadPicture(const std::string& folder, int id, int dataNumber,
                                   CImageData& out) const {
     std::vector<std::uint8_t> bytes;
-    if (CFileOperate::ReadFileBytes(PicturePath(folder, id, dataNumber), bytes) != 0) {
+    // Far above the 4108 bytes of a face picture; nothing larger is one.
+    constexpr std::size_t kMaxPictureFile = 1u << 20;
+    if (CFileOperate::ReadFileBytes(PicturePath(folder, id, dataNumber), bytes, kMaxPictureFile) !=
+        0) {
         return -1;
     }
     return DecodePicture(bytes.data(), bytes.size(), out);

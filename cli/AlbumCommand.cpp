@@ -258,6 +258,13 @@ void AddAlbumCommand(CliRegistry& registry) {
         }
         std::uint8_t status = kNoAnswerStatus;
         const int result = s.sync->RegisterData(id, status);
+        if (result == kResultRegisteredNotStored) {
+            std::cerr << "kyto: the module registered the face for user " << id
+                      << ", but its picture could not be stored in the data folder (is the disk "
+                         "full?): the module now holds a face datum the local store lacks. Run "
+                         "`kyto album check`, or delete the user's data and register again.\n";
+            return int{kExitFailed};
+        }
         if (result != 0) {
             std::cerr << "kyto: Device is not responding. Please verify connection. (result "
                       << result << ")\n";
@@ -364,6 +371,18 @@ void AddAlbumCommand(CliRegistry& registry) {
         if (result != 0 || status != 0) {
             std::cerr << "kyto: Cannot open " << *loadFile << ". (error code " << Hex2(status)
                       << ", result " << result << ")\n";
+            const ImportFailure why = s.album->LastImportFailure();
+            if (result == kResultLoadedNotStored) {
+                std::cerr << "kyto: the module took the file's album, but the users could not "
+                             "be replaced: "
+                          << ImportFailureText(why)
+                          << "; the old users stay and differ from the module's album\n";
+            } else if (why != ImportFailure::kNone) {
+                std::cerr << "kyto: nothing was changed: " << ImportFailureText(why) << "\n";
+            } else if (result != 0 || status != 0) {
+                std::cerr << "kyto: the users were replaced from the file, but the module did "
+                             "not take its album; `kyto album check` compares them\n";
+            }
             return int{kExitFailed};
         }
         std::cout << "Album loaded.\n";

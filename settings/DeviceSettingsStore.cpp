@@ -13,9 +13,9 @@ int ReadFolderInt(const std::string& folder, const char* file, const char* secti
     return value;
 }
 
-void WriteFolderInt(const std::string& folder, const char* file, const char* section,
-                    const char* key, int value) {
-    WriteIniInt(section, key, DeviceFilePath(folder, file), value);
+int WriteFolderInt(const std::string& folder, const char* file, const char* section,
+                   const char* key, int value) {
+    return WriteIniInt(section, key, DeviceFilePath(folder, file), value);
 }
 
 }  // namespace
@@ -95,8 +95,8 @@ int ReadRegistCount(const std::string& folder) {
     return ReadFolderInt(folder, kDeviceIni, "Application", "RegistCount", 0);
 }
 
-void WriteRegistCount(const std::string& folder, int count) {
-    WriteFolderInt(folder, kDeviceIni, "Application", "RegistCount", count);
+int WriteRegistCount(const std::string& folder, int count) {
+    return WriteFolderInt(folder, kDeviceIni, "Application", "RegistCount", count);
 }
 
 int ReadRegistCountBack(const std::string& folder) {

@@ -87,19 +87,25 @@ bool IsRealDirectory(const std::string& path) {
 
 }  // namespace
 
-int CFileOperate::ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out) {
+int CFileOperate::ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out,
+                                std::size_t maxSize) {
     if (path.empty()) {
         return -1;
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO without a writer would wait for one; the
+    // type check below refuses it (and devices) right after the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         return -1;
     }
-    std::vector<std::uint8_t> bytes;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-        bytes.reserve(static_cast<std::size_t>(st.st_size));
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
+        static_cast<std::uintmax_t>(st.st_size) > maxSize) {
+        ::close(fd);
+        return -1;
     }
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
     std::uint8_t chunk[65536];
     for (;;) {
         const ssize_t n = ::read(fd, chunk, sizeof chunk);
@@ -110,6 +116,11 @@ int CFileOperate::ReadFileBytes(const std::string& path, std::vector<std::uint8_
             if (errno == EINTR) {
                 continue;
             }
+            ::close(fd);
+            return -1;
+        }
+        // A file that grows while it is read is held to the same cap.
+        if (static_cast<std::size_t>(n) > maxSize - bytes.size()) {
             ::close(fd);
             return -1;
         }
@@ -126,7 +137,7 @@ int CFileOperate::WriteFileBytes(const std::string& path, const void* data, std:
 
 int CFileOperate::ReadTextLines(const std::string& path, std::vector<std::string>& lines) {
     std::vector<std::uint8_t> bytes;
-    if (ReadFileBytes(path, bytes) != 0) {
+    if (ReadFileBytes(path, bytes, kReadLimitText) != 0) {
         return -1;
     }
     DecodeTextLines(bytes.data(), bytes.size(), lines);

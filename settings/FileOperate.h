@@ -12,9 +12,18 @@ class CFileOperate {
 public:
     virtual ~CFileOperate() = default;
 
+    // Caps of ReadFileBytes: every caller states the largest file of its
+    // kind (album files, album images and pictures have their own, see
+    // album/); these cover the rest.
+    static constexpr std::size_t kReadLimitDefault = 64u << 20;
+    static constexpr std::size_t kReadLimitText = 16u << 20;  // ReadTextLines
+
     // 0 with the whole file in `out` (exactly its bytes); -1 when the path is
-    // empty or the file cannot be read.
-    static int ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out);
+    // empty, the file cannot be read, is not a regular file (a FIFO, a
+    // device or a directory is never read, and opening never blocks), or
+    // holds more than `maxSize` bytes. `out` is unchanged on -1.
+    static int ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out,
+                             std::size_t maxSize = kReadLimitDefault);
 
     // Creates or replaces the file with exactly these bytes, atomically. 0 / -1.
     static int WriteFileBytes(const std::string& path, const void* data, std::size_t size);
@@ -23,7 +32,8 @@ public:
     // without byte-order mark and 8-bit text are recognised. Lines end at LF;
     // carriage returns before a LF are dropped, empty lines are kept, and text
     // after the last LF is a last line when it is not empty (keeping a final
-    // CR). -1 when the file cannot be read (the list is then unchanged).
+    // CR). -1 when the file cannot be read or is larger than kReadLimitText
+    // (the list is then unchanged).
     static int ReadTextLines(const std::string& path, std::vector<std::string>& lines);
 
     // (The decoding and line splitting on bytes in memory is DecodeTextLines

@@ -148,9 +148,9 @@ void ReadDeviceSettings(const std::string& folder, DeviceSettings& settings);
 void WriteDeviceSettings(const std::string& folder, const DeviceSettings& settings);
 
 // ---- Device folder: Device.ini, section "Application" ----------------------
-int ReadRegistCount(const std::string& folder);  // 0
-void WriteRegistCount(const std::string& folder, int count);
-int ReadRegistCountBack(const std::string& folder);  // 0
+int ReadRegistCount(const std::string& folder);              // 0
+int WriteRegistCount(const std::string& folder, int count);  // 0 / -1
+int ReadRegistCountBack(const std::string& folder);          // 0
 void WriteRegistCountBack(const std::string& folder, int count);
 
 // ---- ./Debug.ini -----------------------------------------------------------

@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "AlbumTestUtil.h"
+#include "StoreCheck.h"
 #include "album/AlbumFile.h"
 #include "album/AlbumImage.h"
 #include "album/AlbumMngr.h"
+#include "album/AlbumTransfer.h"
 #include "album/PictureFile.h"
+#include "base/AtomicFile.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
 
@@ -283,6 +288,112 @@ TEST_F(AlbumFolder, BrokenAlbumFileChangesNothing) {
     EXPECT_EQ(album_.ImportAlbumFile("missing.kyl", image), -1);
     EXPECT_EQ(StoreOrder(), (std::vector<int>{4}));
     EXPECT_EQ(image.data.size(), 40u);
+}
+
+// The store, counter and album image before a failed import, and the check
+// that all three are still there, in memory and on disk.
+class ImportFailures : public AlbumFolder {
+protected:
+    void SetUp() override {
+        AlbumFolder::SetUp();
+        for (int id : {4, 8}) {
+            ASSERT_EQ(album_.AddNewUser("stay" + std::to_string(id), id), id);
+            ASSERT_EQ(album_.Store().AddDataWithDate(id, 2, "2023/05/06", Picture(0x44)), 0);
+        }
+        album_.SetRegistCount(7);
+        old_.attribute = 3;
+        old_.data.assign(64, 0x21);
+        ASSERT_EQ(WriteAlbumImageFile(kLocalAlbumFile, old_), 0);
+    }
+    void ExpectOldStateKept(const std::string& what) {
+        EXPECT_EQ(StoreOrder(), (std::vector<int>{4, 8})) << what;
+        EXPECT_EQ(album_.RegistCount(), 7) << what;
+        EXPECT_EQ(ReadRegistCount(kFolder), 7) << what;
+        AlbumImage local;
+        ASSERT_EQ(ReadAlbumImageFile(kLocalAlbumFile, local), 0) << what;
+        EXPECT_EQ(local, old_) << what;
+        CAlbumMngr again;
+        again.OpenFolder(kFolder);
+        std::vector<int> ids;
+        for (const auto& user : again.Store().ListUsers()) {
+            ids.push_back(user.id);
+            EXPECT_EQ(user.dataCount, 1) << what;
+        }
+        EXPECT_EQ(ids, (std::vector<int>{4, 8})) << what;
+        CImageData picture;
+        EXPECT_EQ(again.Store().ReadPicture(kFolder, 8, 2, picture), 0) << what;
+        EXPECT_FALSE(fs::exists(std::string(kFolder) + "/.import")) << what;
+        EXPECT_FALSE(fs::exists(kStagedAlbumFile)) << what;
+    }
+    AlbumImage old_;
+};
+
+TEST_F(ImportFailures, AnyFailedWriteKeepsTheOldStoreWhole) {
+    WriteBigAlbum("big.kyl", 100, 20);
+    const struct {
+        const char* what;
+        WriteFault fault;
+    } cases[] = {
+        {"no room for the first file", {".import", 0, false}},
+        {"disk full after a few users", {".import", 60000, false}},
+        {"disk full at the last users", {".import", 800000, false}},  // of about 835,000
+        {"the flush of the new store", {".import", 1u << 30, true}},
+        {"the album image", {"kylxx", 0, false}},
+        {"the registration counter", {"Device.ini", 0, false}},
+    };
+    for (const auto& c : cases) {
+        {
+            ScopedWriteFault fault(c.fault);
+            AlbumImage image;
+            image.data.assign(10, 9);
+            EXPECT_EQ(album_.ImportAlbumFile("big.kyl", image), -1) << c.what;
+            EXPECT_GT(WriteFaultHits(), 0) << c.what;
+            EXPECT_EQ(album_.LastImportFailure(), ImportFailure::kWriteFailed) << c.what;
+            EXPECT_EQ(image.data.size(), 10u) << c.what;
+        }
+        ExpectOldStateKept(c.what);
+    }
+    AlbumImage image;
+    ASSERT_EQ(album_.ImportAlbumFile("big.kyl", image), 0);
+    EXPECT_EQ(album_.Store().ListUsers().size(), 20u);
+}
+
+TEST_F(ImportFailures, AlbumLargerThanTheModulesAreaIsRefusedFirst) {
+    AlbumFileData data;
+    data.AddUser(1, "new");
+    data.image.data.assign(kAlbumAreaSize + 1, 0x5A);
+    WriteAll("huge.kyl", EncodeAlbumFile(data, {}));
+    AlbumImage image;
+    EXPECT_EQ(album_.ImportAlbumFile("huge.kyl", image), -1);
+    EXPECT_EQ(album_.LastImportFailure(), ImportFailure::kAlbumTooLarge);
+    ExpectOldStateKept("oversized album");
+
+    data.image.data.resize(kAlbumAreaSize);  // the whole area fits
+    WriteAll("full.kyl", EncodeAlbumFile(data, {}));
+    ASSERT_EQ(album_.ImportAlbumFile("full.kyl", image), 0);
+    EXPECT_EQ(StoreOrder(), (std::vector<int>{1}));
+    EXPECT_EQ(image.data.size(), kAlbumAreaSize);
+}
+
+TEST_F(ImportFailures, FilesThatAreNoAlbumFilesAreNotRead) {
+    // A FIFO would block a plain open; a directory or a device is no file.
+    ASSERT_EQ(::mkfifo("pipe.kyl", 0600), 0);
+    fs::create_directory("folder.kyl");
+    const struct {
+        const char* path;
+        ImportFailure why;
+    } cases[] = {
+        {"pipe.kyl", ImportFailure::kUnreadable},
+        {"folder.kyl", ImportFailure::kUnreadable},
+        {"/dev/zero", ImportFailure::kUnreadable},
+        {"missing.kyl", ImportFailure::kUnreadable},
+    };
+    for (const auto& c : cases) {
+        AlbumImage image;
+        EXPECT_EQ(album_.ImportAlbumFile(c.path, image), -1) << c.path;
+        EXPECT_EQ(album_.LastImportFailure(), c.why) << c.path;
+    }
+    ExpectOldStateKept("not album files");
 }
 
 TEST_F(AlbumFolder, ImportedNamesLoseLineBreaksAndBadRecordsAreSkipped) {

@@ -6,7 +6,10 @@
 #include "FakeAlbumDevice.h"
 #include "album/AlbumFile.h"
 #include "album/AlbumSync.h"
+#include "album/AlbumTransfer.h"
 #include "album/PictureFile.h"
+#include "base/AtomicFile.h"
+#include "protocol/ResultCodes.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
 
@@ -43,6 +46,32 @@ protected:
             ASSERT_EQ(album_.Store().AddData(id, n, picture), 0);
         }
     }
+    std::vector<int> StoreIds() {
+        std::vector<int> ids;
+        for (const auto& user : album_.Store().ListUsers()) {
+            ids.push_back(user.id);
+        }
+        return ids;
+    }
+    // Users 6 (one datum) and 9 (none), the local album image 1, counter 2.
+    void PreviousState() {
+        AddUserWithData(6, {0});
+        AddUserWithData(9, {});
+        WriteAlbumImageFile(kLocalAlbumFile, Image(1));
+        album_.SetRegistCount(2);
+    }
+    // PreviousState is untouched, in memory and on disk.
+    void ExpectPreviousState(const std::string& what) {
+        EXPECT_EQ(StoreIds(), (std::vector<int>{6, 9})) << what;
+        EXPECT_EQ(album_.TotalDataCount(), 1) << what;
+        CAlbumMngr reloaded;
+        reloaded.OpenFolder(kFolder);
+        EXPECT_EQ(reloaded.Store().ListUsers().size(), 2u) << what;
+        EXPECT_EQ(ReadRegistCount(kFolder), 2) << what;
+        EXPECT_EQ(album_.RegistCount(), 2) << what;
+        EXPECT_EQ(LocalImage(), Image(1)) << what;
+    }
+
     TempDir dir_;
     CAlbumMngr album_;
     FakeAlbumDevice device_;
@@ -108,6 +137,13 @@ TEST_F(Sync, RegistrationChangesTheStoreOnlyWhenTheModuleAgrees) {
     ASSERT_EQ(album_.Store().ReadPicture(kFolder, 3, 2, picture), 0);
     EXPECT_EQ(picture.Pixels()[100], 0x77);
     EXPECT_EQ(sync_.RegisterData(99, status_), -1);  // unknown user: nothing sent
+    {
+        // The module took the face, the disk would not: no success.
+        ScopedWriteFault fault({"/003/", 0, false});
+        EXPECT_EQ(sync_.RegisterData(3, status_), kResultRegisteredNotStored);
+        EXPECT_EQ(status_, 0);
+        EXPECT_TRUE(device_.Called("Register 3 3"));
+    }
     EXPECT_FALSE(device_.Called("Register 99 0"));
 
     PictureList list;
@@ -284,4 +320,181 @@ TEST_F(Sync, AlbumTypeFollowsTheModule) {
     device_.answers["SetAlbumType"] = {-20, 0};
     EXPECT_EQ(sync_.SetAlbumType(0, status_), -20);
     EXPECT_EQ(album_.AlbumType(), 2);
+}
+
+TEST_F(Sync, FailedStepsOfTheStartupCheckAreFailuresAndChangeNothing) {
+    struct Case {
+        const char* what;
+        bool preferApplication;
+        std::string saveFile;
+        std::map<std::string, FakeAlbumDevice::Answer> answers;
+        std::vector<FakeAlbumDevice::Answer> registered;  // queued answers
+        const char* faultPath;
+        CheckOutcome outcome;
+        std::uint8_t status;
+    };
+    const std::vector<Case> cases = {
+        {"module refuses our album",
+         true,
+         "",
+         {{"LoadAlbum", {0, 3}}},
+         {},
+         nullptr,
+         CheckOutcome::kPushFailed,
+         3},
+        {"our album times out",
+         true,
+         "",
+         {{"LoadAlbum", {-20, 0}}},
+         {},
+         nullptr,
+         CheckOutcome::kPushFailed,
+         kNoAnswerStatus},
+        {"flash write refused",
+         true,
+         "",
+         {{"WriteFlash", {0, 5}}},
+         {},
+         nullptr,
+         CheckOutcome::kPushFailed,
+         5},
+        {"export to the chosen file fails",
+         false,
+         "mine.kyl",
+         {},
+         {},
+         "mine.kyl",
+         CheckOutcome::kExportFailed,
+         kNoAnswerStatus},
+        {"module stops answering part-way",
+         false,
+         "",
+         {},
+         {{0, 0}, {0, 0}, {-20, 0}},
+         nullptr,
+         CheckOutcome::kRebuildFailed,
+         0},
+        {"module reports an error part-way",
+         false,
+         "",
+         {},
+         {{0, 0}, {0, 7}},
+         nullptr,
+         CheckOutcome::kRebuildFailed,
+         7},
+        {"rebuilt store cannot be written",
+         false,
+         "",
+         {},
+         {},
+         ".import",
+         CheckOutcome::kRebuildFailed,
+         0},
+    };
+    PreviousState();
+    for (const Case& c : cases) {
+        fs::remove_all(kDbBackFolder);
+        device_.module = Image(2);
+        device_.masks = {{0, 1}, {3, 0b11}};
+        device_.answers = c.answers;
+        device_.queued["GetRegisteredData"] = c.registered;
+        device_.calls.clear();
+        questions_.preferApplication = c.preferApplication;
+        questions_.saveFile = c.saveFile;
+        std::uint8_t status = 0xEE;
+        CheckOutcome outcome;
+        if (c.faultPath) {
+            ScopedWriteFault fault({c.faultPath, 0, false});
+            outcome = sync_.StartupCheck(questions_, &status);
+            EXPECT_GT(WriteFaultHits(), 0) << c.what;
+        } else {
+            outcome = sync_.StartupCheck(questions_, &status);
+        }
+        EXPECT_EQ(outcome, c.outcome) << c.what;
+        EXPECT_FALSE(CheckSucceeded(outcome)) << c.what;
+        EXPECT_EQ(status, c.status) << c.what;
+        EXPECT_FALSE(fs::exists(kDbBackFolder)) << c.what;  // no backup of a failed check
+        ExpectPreviousState(c.what);
+        if (c.outcome == CheckOutcome::kExportFailed) {
+            EXPECT_FALSE(device_.Called("GetRegisteredData")) << c.what;
+            EXPECT_FALSE(fs::exists("mine.kyl")) << c.what;
+        }
+        if (c.outcome == CheckOutcome::kPushFailed && c.answers.count("LoadAlbum")) {
+            EXPECT_FALSE(device_.Called("WriteFlash")) << c.what;
+        }
+    }
+    // The same module answering throughout: the store follows it.
+    device_.answers.clear();
+    device_.queued.clear();
+    questions_.preferApplication = false;
+    questions_.saveFile = "";
+    EXPECT_EQ(sync_.StartupCheck(questions_), CheckOutcome::kRebuiltFromDevice);
+    EXPECT_EQ(StoreIds(), (std::vector<int>{0, 3}));
+    EXPECT_EQ(ReadRegistCount(kFolder), 2);
+    EXPECT_TRUE(fs::exists(kDbBackFolder));
+}
+
+TEST_F(Sync, RebuildReportsProgressAndStopsWithoutChanges) {
+    PreviousState();
+    device_.masks = {{5, 1}};
+    int asked = 0;
+    album_.SetStopCheck([&] { return device_.calls.size() >= 500 && ++asked > 0; });
+    EXPECT_EQ(sync_.RebuildFromDevice(status_), kResultCancelled);
+    EXPECT_EQ(device_.calls.size(), 500u);
+    ExpectPreviousState("stopped rebuild");
+
+    album_.SetStopCheck(nullptr);
+    album_.StartStepPhase(1000);
+    for (int i = 0; i < 250; ++i) {
+        album_.AdvanceProgress();
+    }
+    EXPECT_DOUBLE_EQ(album_.AlbumProgress(), 25.0);
+    EXPECT_EQ(sync_.RebuildFromDevice(status_), 0);
+    EXPECT_EQ(album_.AlbumProgress(), 100.0);
+    EXPECT_EQ(StoreIds(), (std::vector<int>{5}));
+    EXPECT_FALSE(album_.LocalAlbumExists());
+}
+
+TEST_F(Sync, StoppedOrRefusedLoadsLeaveStoreAndModuleAsTheyWere) {
+    // An album file of another user set.
+    AddUserWithData(2, {0, 1});
+    device_.module = Image(9, 100);
+    ASSERT_EQ(sync_.SaveAlbumFile("other.kyl", status_), 0);
+    AlbumFileData huge;
+    huge.AddUser(1, "x");
+    huge.image.data.assign(kAlbumAreaSize + 1, 1);
+    WriteAll("huge.kyl", EncodeAlbumFile(huge, {}));
+    album_.DeleteAllLocal();
+    PreviousState();
+    device_.module = Image(1);
+
+    // Cancelled during the transfer (the device manager's cancel).
+    device_.answers["LoadAlbum"] = {kResultCancelled, 0};
+    EXPECT_EQ(sync_.LoadAlbumFile("other.kyl", status_), kResultCancelled);
+    EXPECT_EQ(device_.module, Image(1));
+    ExpectPreviousState("cancelled transfer");
+    device_.answers.clear();
+
+    // Stopped before the transfer: the module hears nothing.
+    device_.calls.clear();
+    album_.SetStopCheck([] { return true; });
+    EXPECT_EQ(sync_.LoadAlbumFile("other.kyl", status_), kResultCancelled);
+    album_.SetStopCheck(nullptr);
+    EXPECT_FALSE(device_.Called("LoadAlbum"));
+    ExpectPreviousState("stopped import");
+
+    // Refused before anything: too large for the module, or a failed write.
+    EXPECT_EQ(sync_.LoadAlbumFile("huge.kyl", status_), -1);
+    EXPECT_EQ(album_.LastImportFailure(), ImportFailure::kAlbumTooLarge);
+    {
+        ScopedWriteFault fault({".import", 5000, false});
+        EXPECT_EQ(sync_.LoadAlbumFile("other.kyl", status_), -1);
+        EXPECT_EQ(album_.LastImportFailure(), ImportFailure::kWriteFailed);
+    }
+    EXPECT_FALSE(device_.Called("LoadAlbum"));
+    ExpectPreviousState("refused file");
+
+    EXPECT_EQ(sync_.LoadAlbumFile("other.kyl", status_), 0);
+    EXPECT_EQ(device_.module, Image(9, 100));
+    EXPECT_EQ(StoreIds(), (std::vector<int>{2}));
 }

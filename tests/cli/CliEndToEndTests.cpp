@@ -2,6 +2,8 @@
 
 #include <signal.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -297,4 +299,59 @@ TEST_F(CliTest, TheNetworkLinkWorksAsTheSerialOneDoes) {
     KytoProcess none({"--data-dir", Data(), "--port", "LAN", "version"});
     EXPECT_EQ(none.Run(), 3);
     EXPECT_NE(none.Err().find("no network adapter answered"), std::string::npos) << none.Err();
+}
+
+namespace {
+
+// The registered-user folder of user `id` in the data folder, once kyto
+// made it.
+fs::path UserFolder(const std::string& data, int id) {
+    char name[8];
+    std::snprintf(name, sizeof name, "%03d", id);
+    for (const auto& entry : fs::recursive_directory_iterator(data)) {
+        if (entry.is_directory() && entry.path().filename() == name &&
+            entry.path().parent_path().filename() == "RegistData") {
+            return entry.path();
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+TEST_F(CliTest, AlbumFailuresAfterTheModuleAnsweredAreNoSuccess) {
+    StartEmulator({"--people", "1"});
+    KytoProcess add(Args({"album", "add", "--id", "5", "Alice"}));
+    ASSERT_EQ(add.Run(), 0) << add.Err();
+    const fs::path user = UserFolder(Data(), 5);
+    ASSERT_FALSE(user.empty());
+
+    // A directory where the picture of data number 0 goes: the module takes
+    // the face, the store cannot keep it (root passes permission checks).
+    fs::create_directories(user / "00");
+    KytoProcess reg(Args({"album", "register", "5"}));
+    EXPECT_EQ(reg.Run(), 1) << reg.Err();
+    EXPECT_EQ(reg.Out().find("Registration successful."), std::string::npos) << reg.Out();
+    EXPECT_NE(reg.Err().find("the module now holds a face datum the local store lacks"),
+              std::string::npos)
+        << reg.Err();
+
+    // An album too large for the module's album area changes nothing.
+    std::string huge(8 + 816033 + 8, '\0');
+    const std::uint32_t n = 816033;
+    for (int i = 0; i < 4; ++i) {
+        huge[static_cast<std::size_t>(i)] = static_cast<char>((n >> (8 * i)) & 0xFF);
+    }
+    const fs::path file = dir_.Path() / "huge.kyl";
+    WriteText(file, huge);
+    KytoProcess load(Args({"album", "load", file.string()}));
+    EXPECT_EQ(load.Run(), 1) << load.Err();
+    EXPECT_EQ(load.Out().find("Album loaded."), std::string::npos);
+    EXPECT_NE(load.Err().find("nothing was changed: its album is larger than the module's album "
+                              "area"),
+              std::string::npos)
+        << load.Err();
+    KytoProcess list(Args({"album", "list"}));
+    ASSERT_EQ(list.Run(), 0) << list.Err();
+    EXPECT_EQ(list.Out(), "5\tAlice\t0\n");
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -77,6 +79,29 @@ TEST(TextReader, AppendsAndLeavesTheListAloneOnFailure) {
     std::filesystem::create_directory("adir");
     EXPECT_EQ(CFileOperate::ReadTextLines("adir", lines), -1);
     EXPECT_EQ(lines, (Lines{"kept", "x", "y"}));
+}
+
+TEST(FileReader, OnlyRegularFilesUpToTheirCap) {
+    TempDir dir;
+    // A FIFO without a writer would block a plain open for ever.
+    ASSERT_EQ(::mkfifo("pipe", 0600), 0);
+    std::filesystem::create_directory("folder");
+    PutFile("ten", std::string(10, 'x'));
+    const struct {
+        const char* path;
+        std::size_t cap;
+        int result;
+    } cases[] = {
+        {"pipe", 100, -1}, {"folder", 100, -1}, {"/dev/zero", 100, -1}, {"/dev/null", 100, -1},
+        {"ten", 9, -1},    {"ten", 10, 0},      {"missing", 100, -1},   {"", 100, -1},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::uint8_t> out{1, 2, 3};
+        EXPECT_EQ(CFileOperate::ReadFileBytes(c.path, out, c.cap), c.result) << c.path;
+        EXPECT_EQ(out.size(), c.result == 0 ? 10u : 3u) << c.path;
+    }
+    Lines lines;
+    EXPECT_EQ(CFileOperate::ReadTextLines("pipe", lines), -1);
 }
 
 TEST(TextWriter, WritesUtf16LeWithMarkAndCrLf) {
