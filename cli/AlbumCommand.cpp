@@ -16,15 +16,22 @@
 #include "album/UserName.h"
 #include "app/AppCore.h"
 #include "cli/CliCommon.h"
+#include "protocol/ResultCodes.h"
 
 namespace {
 
-// What every album command works with once connected.
+// What every album command works with once connected. The core, the album
+// and the sync belong to the worker from the connection on; the command's
+// body runs there as one job, so that a stop signal cancels its exchange.
 struct AlbumSession {
     CAppCore core;
     std::optional<CAlbumMngr> album;
     std::optional<CDeviceAlbum> device;
     std::optional<CAlbumSync> sync;
+    std::optional<CCliWorker> worker;  // last: quits before the rest goes
+    // What a stop signal during the body leaves behind, told on standard
+    // error; a body sets it before an operation that changes something.
+    std::string interruptedState = "nothing was changed";
 };
 
 // Enters the data folder, connects, opens the module's store.
@@ -43,7 +50,9 @@ int OpenSession(const GlobalOptions& global, AlbumSession& session) {
     if (int status = ResolvePort(global, session.core, port, baud); status != kExitOk) {
         return status;
     }
-    if (int status = ConnectForCommand(session.core, port, baud); status != kExitOk) {
+    session.worker.emplace(session.core);
+    session.worker->Start();
+    if (int status = ConnectForCommand(*session.worker, port, baud); status != kExitOk) {
         return status;
     }
     session.device.emplace(session.core.Device());
@@ -66,6 +75,11 @@ bool Succeeded(const char* what, int result, std::uint8_t status) {
               << ")\n";
     return false;
 }
+
+// What an interrupted change of the module's Album may have left.
+constexpr const char* kCutShortChange =
+    "the command was cut short: the module may have carried it out without the local store "
+    "(`kyto album check` compares them)";
 
 // Answers for the commit after a registration and for `flash`.
 class CliQuestions : public IAlbumQuestions {
@@ -153,12 +167,14 @@ const char* RegistrationFailure(std::uint8_t status) {
     }
 }
 
-// Registers a leaf command that runs `body` inside a connected session.
-// `check` (optional) validates the arguments before anything is connected.
+// Registers a leaf command that runs `body` inside a connected session, as
+// a job of the device worker. `check` (optional) validates the arguments
+// before anything is connected.
 void AddLeaf(CliRegistry& registry, CLI::App* leaf, std::function<int(AlbumSession&)> body,
              std::function<int()> check = nullptr) {
     GlobalOptions& global = registry.Global();
-    registry.Add(leaf, [&global, body, check]() -> int {
+    const std::string name = "album " + leaf->get_name();
+    registry.Add(leaf, [&global, body, check, name]() -> int {
         if (check) {
             if (int status = check(); status != kExitOk) {
                 return status;
@@ -168,9 +184,24 @@ void AddLeaf(CliRegistry& registry, CLI::App* leaf, std::function<int(AlbumSessi
         if (int status = OpenSession(global, session); status != kExitOk) {
             return status;
         }
-        const int status = body(session);
-        session.core.Disconnect();
-        return status;
+        const JobResult<int> run =
+            RunJob(*session.worker, name, [&session, &body](CJobContext& job) {
+                // Long local steps (building a store) ask between their items.
+                session.album->SetStopCheck([&job] { return job.StopRequested(); });
+                const int status = body(session);
+                session.album->SetStopCheck(nullptr);
+                return status;
+            });
+        RunJob(
+            *session.worker, "Disconnect", [](CJobContext& job) { job.Core().Disconnect(); },
+            StopMode::kFinish);
+        // A body that finished its work before the signal came has done
+        // what was asked; anything else was cut short.
+        if (StopSignal() != 0 && (!run.Ran() || run.value != kExitOk)) {
+            return InterruptedExit(session.interruptedState +
+                                   "; the module was sent back to 9600 baud and the port closed");
+        }
+        return run.value;
     });
 }
 
@@ -256,8 +287,14 @@ void AddAlbumCommand(CliRegistry& registry) {
             std::cerr << "kyto: user " << id << " already has 10 face data\n";
             return int{kExitFailed};
         }
+        s.interruptedState =
+            "the registration was cut short: the module may hold the face datum without the "
+            "local store (`kyto album check` compares them)";
         std::uint8_t status = kNoAnswerStatus;
         const int result = s.sync->RegisterData(id, status);
+        if (IsCancelled(result)) {
+            return int{kExitFailed};  // stopped: the caller tells what was left
+        }
         if (result == kResultRegisteredNotStored) {
             std::cerr << "kyto: the module registered the face for user " << id
                       << ", but its picture could not be stored in the data folder (is the disk "
@@ -285,6 +322,7 @@ void AddAlbumCommand(CliRegistry& registry) {
     CLI::App* del = album->add_subcommand("delete", "delete a user in the module and locally");
     del->add_option("id", *deleteId, "user ID")->required();
     AddLeaf(registry, del, [deleteId](AlbumSession& s) {
+        s.interruptedState = kCutShortChange;
         std::uint8_t status = kNoAnswerStatus;
         const int result = s.sync->DeleteUserEverywhere(*deleteId, status);
         if (result == -1 && !s.album->IsRegistered(*deleteId)) {
@@ -307,6 +345,7 @@ void AddAlbumCommand(CliRegistry& registry) {
                 std::cerr << "kyto: no user " << *dataId << "\n";
                 return int{kExitUsage};
             }
+            s.interruptedState = kCutShortChange;
             std::uint8_t status = kNoAnswerStatus;
             const int result = s.sync->DeleteDataEverywhere(*dataId, *dataNumber, status);
             return Succeeded("Delete Data", result, status) ? int{kExitOk} : int{kExitFailed};
@@ -323,6 +362,7 @@ void AddAlbumCommand(CliRegistry& registry) {
             album->add_subcommand("delete-all",
                                   "erase all registration data in the module and locally"),
             [](AlbumSession& s) {
+                s.interruptedState = kCutShortChange;
                 std::uint8_t status = kNoAnswerStatus;
                 const int result = s.sync->DeleteAllData(status);
                 return Succeeded("Delete all data", result, status) ? int{kExitOk}
@@ -338,11 +378,15 @@ void AddAlbumCommand(CliRegistry& registry) {
             rows.push_back(user.id);
         }
         s.album->SetUserOrder(rows);
+        s.interruptedState = "no album file was written";
         std::uint8_t status = kNoAnswerStatus;
         int result = 0;
         {
             ProgressBar bar(*s.album);
             result = s.sync->SaveAlbumFile(*saveFile, status);
+        }
+        if (IsCancelled(result)) {
+            return int{kExitFailed};  // stopped: the caller tells what was left
         }
         if (result != 0 || status != 0) {
             std::cerr << "kyto: Cannot save " << *saveFile << ". (error code " << Hex2(status)
@@ -362,11 +406,17 @@ void AddAlbumCommand(CliRegistry& registry) {
         album->add_subcommand("load", "replace the users and the module's Album from FILE");
     load->add_option("file", *loadFile, "album file (.kyl)")->required();
     AddLeaf(registry, load, [loadFile](AlbumSession& s) {
+        s.interruptedState =
+            "the load was stopped before the module took the album: the users and the module's "
+            "album are as they were";
         std::uint8_t status = kNoAnswerStatus;
         int result = 0;
         {
             ProgressBar bar(*s.album);
             result = s.sync->LoadAlbumFile(*loadFile, status);
+        }
+        if (IsCancelled(result)) {
+            return int{kExitFailed};  // stopped: the caller tells what was left
         }
         if (result != 0 || status != 0) {
             std::cerr << "kyto: Cannot open " << *loadFile << ". (error code " << Hex2(status)
@@ -392,6 +442,9 @@ void AddAlbumCommand(CliRegistry& registry) {
     AddLeaf(registry,
             album->add_subcommand("flash", "write the module's Album to its flash memory"),
             [](AlbumSession& s) {
+                s.interruptedState =
+                    "writing the Album to flash was cut short: the module's flash memory may hold "
+                    "the previous Album";
                 CliQuestions questions;
                 std::uint8_t status = kNoAnswerStatus;
                 const int result = s.sync->CommitOrRestore(questions, status);

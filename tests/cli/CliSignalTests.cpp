@@ -5,7 +5,9 @@
 
 #include <signal.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -118,4 +120,42 @@ TEST_F(CliSignalTest, InterruptedAlbumCommandIsNoSuccess) {
         EXPECT_FALSE(fs::exists(file));
         emu_->Stop();
     }
+}
+
+// An album load cut short by a signal leaves the users and the module's
+// album as they were. The file's album takes seconds to send (63-byte
+// chunks every 100 ms), so the signal finds the load under way.
+TEST_F(CliSignalTest, InterruptedAlbumLoadLeavesTheUsersAsTheyWere) {
+    StartEmulator({});
+    KytoProcess add(Args({"album", "add", "--id", "5", "Alice"}));
+    ASSERT_EQ(add.Run(), 0) << add.Err();
+
+    std::string file(16 + 20000 + 264, '\0');
+    const auto put32 = [&file](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            file[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        }
+    };
+    put32(0, 20000);
+    put32(8 + 20000, 1);   // one user
+    put32(12 + 20000, 1);  // registration counter
+    put32(16 + 20000, 1);  // ID 1, no name, no data
+    const fs::path path = dir_.Path() / "other.kyl";
+    std::ofstream(path, std::ios::binary) << file;
+
+    for (const SignalCase& c : kSignals) {
+        KytoProcess load(Args({"album", "load", path.string()}));
+        ASSERT_TRUE(load.Start());
+        ASSERT_TRUE(load.WaitForError("connected to", 10000)) << load.Err();
+        load.Signal(c.signal);
+        EXPECT_EQ(load.Wait(), c.exit) << load.Err();
+        EXPECT_NE(load.Err().find(std::string("interrupted by ") + c.name +
+                                  ": the load was stopped before the module took the album"),
+                  std::string::npos)
+            << load.Err();
+        EXPECT_EQ(load.Out().find("Album loaded."), std::string::npos);
+    }
+    KytoProcess list(Args({"album", "list"}));
+    ASSERT_EQ(list.Run(), 0) << list.Err();
+    EXPECT_EQ(list.Out(), "5\tAlice\t0\n");
 }
