@@ -6,7 +6,7 @@
 # screenshot is missing or empty.
 set -euo pipefail
 bin=$(cd "$1" && pwd)
-shot=$2
+shot=$(realpath -m "$2")
 export KYTO_LOOPBACK_ONLY=1
 data=$(mktemp -d /tmp/kyto-smoke.XXXXXX)
 emu_out="$data/emu.out"

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -133,6 +134,11 @@ int main(int argc, char** argv) {
         MessageBox::SetTestMode(true);
     }
 
+    // A relative screenshot path means the folder the program was started
+    // in, not the data folder it is about to enter.
+    if (!options.screenshot.empty()) {
+        options.screenshot = std::filesystem::absolute(options.screenshot).string();
+    }
     const DataFolderEntry entry =
         EnterDataFolder(PlanDataFolder(options.dataDir, DataFolderHost::FromProcess()));
     for (const std::string& warning : entry.warnings) {
