@@ -339,7 +339,11 @@ int CAlbumMngr::SwapInStaged(int registCount, const std::optional<AlbumImage>& i
         return -1;
     };
     // Everything that can fail for want of space is written before the
-    // swap; afterwards only renames are left.
+    // swap; afterwards only renames are left. ./DB is made when the album
+    // object is, but may have gone since (or the working folder changed).
+    if (image) {
+        CFileOperate::EnsureDirectory(kDbFolder);
+    }
     if (image && WriteAlbumImageFile(kStagedAlbumFile, *image) != 0) {
         return fail(ImportFailure::kWriteFailed);
     }

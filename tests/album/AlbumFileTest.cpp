@@ -277,6 +277,16 @@ TEST_F(AlbumFolder, HandBuiltAlbumFileImportsAndExportsIdentically) {
     EXPECT_EQ(ReadAll("again.kyl"), FixtureAlbumFile());
 }
 
+TEST_F(AlbumFolder, ImportRemakesAMissingDbFolder) {
+    WriteAll("given.kyl", FixtureAlbumFile());
+    fs::remove_all(kDbFolder);
+    AlbumImage image;
+    ASSERT_EQ(album_.ImportAlbumFile("given.kyl", image), 0);
+    AlbumImage local;
+    ASSERT_EQ(ReadAlbumImageFile(kLocalAlbumFile, local), 0);
+    EXPECT_EQ(local, image);
+}
+
 TEST_F(AlbumFolder, BrokenAlbumFileChangesNothing) {
     ASSERT_EQ(album_.AddNewUser("stay", 4), 4);
     Bytes file = FixtureAlbumFile();
