@@ -1,5 +1,7 @@
 #include "protocol/ResultRecords.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <utility>
 
 #include "base/ByteOrder.h"
@@ -268,36 +270,76 @@ CKytoDetectRes& DetectOf(FaceResult& r) {
     return r.detect;
 }
 
-// The selection sort works on the IDs and the records' original places;
-// each record is then moved once, so a long list (a faulty answer may claim
-// 255 faces) costs integer swaps, not swaps of whole records. The order is
-// the one the sort gives, ties included.
+// Pass i of the selection sort: every later position whose ID is strictly
+// smaller than the ID now at i swaps ID and origin with i. The pass ends as
+// soon as the running ID is the smallest one left: nothing later is
+// strictly smaller, so the rest of the pass could swap nothing. (The fuzz
+// build leaves this scan out of its coverage feedback, see
+// fuzz/coverage-ignore.txt: it would only slow every input down.)
+void SelectionPass(int* id, std::size_t* origin, std::size_t i, std::size_t n, int smallest) {
+    for (std::size_t k = i + 1; k < n && id[i] != smallest; ++k) {
+        if (id[k] < id[i]) {
+            std::swap(id[i], id[k]);
+            std::swap(origin[i], origin[k]);
+        }
+    }
+}
+
+// The selection sort: for position i, every later position k whose ID is
+// strictly smaller than the ID now at i swaps ID and record with i. It works
+// on the IDs and the records' original places; each record is then moved
+// once, in place, so a long list (a faulty answer may claim 255 faces)
+// costs integer swaps, not swaps of whole records. The order is the one the sort gives,
+// ties included.
+//
+// The sorted IDs say which ID each pass ends with, so that a pass can stop
+// there: a long list of mostly untracked records then costs a short scan
+// per position instead of a scan of the whole rest, and a list already in
+// order (every list without stabilisation, where all IDs are -1) only gets
+// its IDs stamped.
 template <typename Record>
 void SortRecords(std::vector<Record>& list, const int ids[35]) {
     const std::size_t n = list.size();
+    const std::size_t tracked = std::min<std::size_t>(n, 35);
     std::vector<int> id(n, -1);
+    std::copy(ids, ids + tracked, id.begin());
+    if (std::is_sorted(id.begin(), id.end())) {
+        for (std::size_t i = 0; i < n; ++i) {
+            DetectOf(list[i]).trackingId = id[i];
+        }
+        return;
+    }
+    // The IDs in sorted order: those of the first 35 positions merged with
+    // the -1 of every later one.
+    std::vector<int> least(n, -1);
+    std::vector<int> head(ids, ids + tracked);
+    std::sort(head.begin(), head.end());
+    std::merge(head.begin(), head.end(), id.begin() + static_cast<std::ptrdiff_t>(tracked),
+               id.end(), least.begin());
+
     std::vector<std::size_t> from(n);
     for (std::size_t i = 0; i < n; ++i) {
-        id[i] = i < 35 ? ids[i] : -1;
         from[i] = i;
     }
-    bool moved = false;
     for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t k = i + 1; k < n; ++k) {
-            if (id[k] < id[i]) {
-                std::swap(id[i], id[k]);
-                std::swap(from[i], from[k]);
-                moved = true;
-            }
-        }
+        SelectionPass(id.data(), from.data(), i, n, least[i]);
     }
-    if (moved) {
-        std::vector<Record> sorted;
-        sorted.reserve(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            sorted.push_back(std::move(list[from[i]]));
+    // Each record moves once, along the cycles of the permutation (a done
+    // place is marked by from[i] == i).
+    for (std::size_t start = 0; start < n; ++start) {
+        if (from[start] == start) {
+            continue;
         }
-        list.swap(sorted);
+        Record carried = std::move(list[start]);
+        std::size_t at = start;
+        while (from[at] != start) {
+            const std::size_t next = from[at];
+            list[at] = std::move(list[next]);
+            from[at] = at;
+            at = next;
+        }
+        list[at] = std::move(carried);
+        from[at] = at;
     }
     for (std::size_t i = 0; i < n; ++i) {
         DetectOf(list[i]).trackingId = id[i];

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "base/ByteOrder.h"
@@ -190,6 +192,69 @@ TEST(ResultRecords, SortByTrackingIdPutsUntrackedFirstAndStampsIds) {
     EXPECT_EQ(bodies[0].x, 2);
     EXPECT_EQ(bodies[1].x, 0);
     EXPECT_EQ(bodies[2].x, 1);
+}
+
+namespace {
+
+// The plain selection sort, swapping ID and record whenever a later ID is
+// strictly smaller: the order SortByTrackingId must give for any list.
+std::vector<int> SelectionSortOrigins(std::size_t n, const int ids[35]) {
+    std::vector<int> id(n);
+    std::vector<int> from(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        id[i] = i < 35 ? ids[i] : -1;
+        from[i] = static_cast<int>(i);
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t k = i + 1; k < n; ++k) {
+            if (id[k] < id[i]) {
+                std::swap(id[i], id[k]);
+                std::swap(from[i], from[k]);
+            }
+        }
+    }
+    return from;
+}
+
+}  // namespace
+
+TEST(ResultRecords, SortByTrackingIdGivesTheSelectionSortOrderForAnyIds) {
+    // Lengths around the 35 IDs and up to the 255 faces a header can claim;
+    // IDs drawn from few values (many ties), from many, and below -1.
+    std::uint32_t state = 12345;
+    const auto next = [&state] {
+        state = state * 1103515245u + 12345u;
+        return static_cast<int>((state >> 16) & 0x7FFF);
+    };
+    const std::size_t lengths[] = {0, 1, 2, 3, 7, 34, 35, 36, 60, 255};
+    const int spreads[] = {1, 2, 3, 13, 1000};
+    for (const std::size_t n : lengths) {
+        for (const int spread : spreads) {
+            for (int round = 0; round < 20; ++round) {
+                int ids[35];
+                for (int& v : ids) {
+                    v = next() % (spread + 2) - 2;  // -2 .. spread - 1
+                }
+                std::vector<FaceResult> faces(n);
+                std::vector<CKytoDetectRes> bodies(n);
+                for (std::size_t i = 0; i < n; ++i) {
+                    faces[i].detect.x = static_cast<int>(i);
+                    bodies[i].x = static_cast<int>(i);
+                }
+                SortByTrackingId(faces, ids);
+                SortByTrackingId(bodies, ids);
+                const std::vector<int> want = SelectionSortOrigins(n, ids);
+                for (std::size_t i = 0; i < n; ++i) {
+                    const int origin = want[i];
+                    const int wantId = origin < 35 ? ids[origin] : -1;
+                    ASSERT_EQ(faces[i].detect.x, origin) << "n=" << n << " spread=" << spread;
+                    ASSERT_EQ(faces[i].detect.trackingId, wantId);
+                    ASSERT_EQ(bodies[i].x, origin) << "n=" << n << " spread=" << spread;
+                    ASSERT_EQ(bodies[i].trackingId, wantId);
+                }
+            }
+        }
+    }
 }
 
 TEST(ResultRecords, FaceAccessorsGiveMinusOneOutsideTheListOrWhenUnfilled) {
