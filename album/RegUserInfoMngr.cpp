@@ -55,6 +55,10 @@ const CUserInfo* CRegUserInfoMngr::Find(int id) const {
     return nullptr;
 }
 
+int CRegUserInfoMngr::ReadLines(const std::string& path, std::vector<std::string>& lines) const {
+    return CFileOperate::ReadTextLines(path, lines);
+}
+
 int CRegUserInfoMngr::Load(const std::string& folder) {
     folder_ = folder;
     users_.clear();
@@ -62,7 +66,7 @@ int CRegUserInfoMngr::Load(const std::string& folder) {
     std::fill(usedIds_.begin(), usedIds_.end(), 0);
 
     std::vector<std::string> lines;
-    const int result = folder_.empty() ? -1 : CFileOperate::ReadTextLines(UserListPath(), lines);
+    const int result = folder_.empty() ? -1 : ReadLines(UserListPath(), lines);
     if (result == 0) {
         for (const std::string& line : lines) {
             const int id = ParseDecimal(line);
@@ -92,7 +96,7 @@ int CRegUserInfoMngr::Load(const std::string& folder) {
 
 int CRegUserInfoMngr::LoadUser(int id, CUserInfo& user) const {
     std::vector<std::string> lines;
-    if (CFileOperate::ReadTextLines(UserInfoPath(id), lines) != 0 || lines.size() < 3) {
+    if (ReadLines(UserInfoPath(id), lines) != 0 || lines.size() < 3) {
         return -1;
     }
     user.id = ParseDecimal(lines[0]);
@@ -110,7 +114,7 @@ int CRegUserInfoMngr::LoadUser(int id, CUserInfo& user) const {
             continue;
         }
         std::vector<std::string> info;
-        if (CFileOperate::ReadTextLines(DataInfoPath(id, dataNumber), info) != 0) {
+        if (ReadLines(DataInfoPath(id, dataNumber), info) != 0) {
             return -1;
         }
         RegDataInfo entry;

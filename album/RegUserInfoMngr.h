@@ -78,6 +78,11 @@ public:
     static std::string PicturePath(const std::string& folder, int id, int dataNumber);
     std::string DataInfoPath(int id, int dataNumber) const;
 
+protected:
+    // Reads one of the store's text files (User.dat, UserInfo.dat, a data
+    // description) when loading; the fuzz target serves them from memory.
+    virtual int ReadLines(const std::string& path, std::vector<std::string>& lines) const;
+
 private:
     CUserInfo* Find(int id);
     const CUserInfo* Find(int id) const;
