@@ -91,6 +91,11 @@ void CDeviceMngr::Disconnect() {
     if (connected_) {
         SendBaudSwitch(0);
         if (!usingTransport_) {
+            // As when connecting: the frame must reach the module before the
+            // line goes. A network adapter told a new rate by the next
+            // connection would otherwise pass the switch on at the wrong
+            // rate, and the module would stay at the old one.
+            std::this_thread::sleep_for(std::chrono::milliseconds(kBaudSwitchSettleMs));
             link_->CloseLink();
         }
         connected_ = false;

@@ -108,7 +108,8 @@ TEST_P(LanE2E, ConnectsDetectsAndMovesTheAlbum) {
     // the adapter is told each rate anew.
     mngr->Disconnect();
     ASSERT_EQ(mngr->Connect("LAN", 460800), kResultOk);
-    ASSERT_TRUE(mngr->GetVersion(version).Ok());
+    const DeviceReply again = mngr->GetVersion(version);
+    ASSERT_TRUE(again.Ok()) << "result " << again.result << " status " << int(again.status);
 }
 
 TEST_P(LanE2E, AModuleThatHangsUpMidResponseIsNoLinkUntilReconnected) {
