@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QSaveFile>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -326,5 +327,8 @@ void CKytoDemoDlg::closeEvent(QCloseEvent* event) {
 }
 
 bool CKytoDemoDlg::SaveScreenshot(const QString& path) {
-    return grab().save(path, "PNG");
+    // Written beside the target and renamed over it: a script that finds the
+    // file never reads half a picture, and a failed write leaves the old one.
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && grab().save(&file, "PNG") && file.commit();
 }
