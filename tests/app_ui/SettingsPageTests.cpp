@@ -1,0 +1,136 @@
+// The settings dialog's pages on their own: what they read from and write
+// to the settings files, their resets, the spin buttons and the names the
+// accessibility tools see.
+
+#include <QAccessible>
+#include <QLabel>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "TempDir.h"
+#include "settings/Settings.h"
+#include "settings/ui/QuellSettingDlg.h"
+#include "settings/ui/SpinButton.h"
+#include "widgets/RangeEdit.h"
+#include "widgets/StateBmpButton.h"
+
+namespace {
+
+std::string ReadAll(const char* path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteAll(const char* path, const std::string& text) {
+    std::ofstream(path) << text;
+}
+
+}  // namespace
+
+class SettingsPageTests : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A missing file shows the defaults, and confirming writes all fourteen
+    // keys (never the two steadiness keys, which the page does not edit).
+    void StabilizationSaveWritesEveryKeyWithDefaults() {
+        TempDir dir;
+        CQuellSettingDlg page;
+        page.SaveValues();
+        const std::string ini = ReadAll("Application.ini");
+        for (const char* key :
+             {"QuellPeThreshold=300", "QuellPeAngleUDMin=-15", "QuellPeAngleUDMax=20",
+              "QuellPeAngleLRMin=-20", "QuellPeAngleLRMax=20", "QuellPeFrame=10",
+              "QuellFrThreshold=300", "QuellFrAngleUDMin=-15", "QuellFrAngleUDMax=20",
+              "QuellFrAngleLRMin=-20", "QuellFrAngleLRMax=20", "QuellFrFrame=5", "QuellFrRatio=60",
+              "QuellRetryCount=2"}) {
+            QVERIFY2(ini.find(key) != std::string::npos, key);
+        }
+        QVERIFY(ini.find("Steadiness") == std::string::npos);
+    }
+
+    // Stored numbers are shown as they are; what is saved is clamped to each
+    // box's range, and the keys the page does not edit keep their values.
+    void StabilizationShowsStoredAndSavesClamped() {
+        TempDir dir;
+        WriteAll("Application.ini",
+                 "[Application]\nQuellPeFrame=50\nQuellFrAngleUDMin=-7\n"
+                 "QuellRetryCount=301\nQuellPosSteadiness=11\n");
+        CQuellSettingDlg page;
+        QCOMPARE(page.Values().frAngleUDMin, -7);
+        page.SaveValues();
+        const QuellSettings stored = ReadQuellSettings();
+        QCOMPARE(stored.peFrame, 20);
+        QCOMPARE(stored.frAngleUDMin, -7);
+        QCOMPARE(stored.retryCount, 300);
+        QCOMPARE(stored.posSteadiness, 11);
+    }
+
+    // Reset puts the fixed numbers into the boxes but writes nothing: a
+    // dialog cancelled afterwards leaves the file as it was.
+    void StabilizationResetDoesNotSave() {
+        TempDir dir;
+        const std::string before = "[Application]\nQuellPeFrame=3\nQuellFrRatio=99\n";
+        WriteAll("Application.ini", before);
+        CQuellSettingDlg page;
+        QCOMPARE(page.Values().peFrame, 3);
+        QTest::mouseClick(page.ResetButton(), Qt::LeftButton);
+        QCOMPARE(page.Values().peFrame, 10);
+        QCOMPARE(page.Values().frRatio, 60);
+        QCOMPARE(page.Values().frAngleLRMin, -20);
+        QCOMPARE(ReadAll("Application.ini"), before);
+    }
+
+    // The spin moves the value one step and stops at the range's ends; the
+    // arrow keys in the box do the same.
+    void SpinStepsInsideTheRange() {
+        TempDir dir;
+        CQuellSettingDlg page;
+        CRangeEdit* box = page.peFrame();  // 1 to 20, shows 10
+        auto* spin = page.findChild<CSpinButton*>();
+        QVERIFY(spin != nullptr);
+        QCOMPARE(spin->Buddy(), box);
+        spin->Step(1);
+        QCOMPARE(box->text(), QString("11"));
+        box->SetInt(20);
+        spin->Step(1);
+        QCOMPARE(box->text(), QString("20"));
+        box->SetInt(1);
+        QTest::keyClick(box, Qt::Key_Down);
+        QCOMPARE(box->text(), QString("1"));
+        QTest::keyClick(box, Qt::Key_Up);
+        QCOMPARE(box->text(), QString("2"));
+    }
+
+    // Every number box has a distinct accessible name, and every labelled
+    // box is its label's buddy.
+    void StabilizationBoxesHaveNames() {
+        TempDir dir;
+        CQuellSettingDlg page;
+        QStringList names;
+        for (CRangeEdit* box : page.findChildren<CRangeEdit*>()) {
+            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(box);
+            QVERIFY(iface != nullptr);
+            const QString name = iface->text(QAccessible::Name);
+            QVERIFY2(!name.isEmpty(), qPrintable(box->text()));
+            QVERIFY2(!names.contains(name), qPrintable(name));
+            names << name;
+        }
+        QCOMPARE(names.size(), 14);
+        int buddies = 0;
+        for (QLabel* label : page.findChildren<QLabel*>()) {
+            buddies += label->buddy() != nullptr ? 1 : 0;
+        }
+        QCOMPARE(buddies, 10);  // the maximum boxes share their row's label
+        QCOMPARE(QAccessible::queryAccessibleInterface(page.ResetButton())->text(QAccessible::Name),
+                 QString("Reset values"));
+    }
+};
+
+QTEST_MAIN(SettingsPageTests)
+#include "SettingsPageTests.moc"
