@@ -289,18 +289,6 @@ void CKytoDemoDlg::ShowVersionBox() {
         });
 }
 
-void CKytoDemoDlg::SettingsPlaceholder() {
-    const int mode = runMode_;
-    if (mode == kContinuous) {
-        StopLoop();
-        ShowExecError();
-    }
-    MessageBox::Information(this, tr("The Settings dialog is not part of this version yet."));
-    if (runMode_ == kContinuous) {
-        RestartLoop();
-    }
-}
-
 void CKytoDemoDlg::keyPressEvent(QKeyEvent* event) {
     // Enter and Escape do nothing in this window (Escape would close it).
     switch (event->key()) {

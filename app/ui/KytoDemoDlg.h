@@ -38,6 +38,7 @@ class CAppCore;
 class CBanner;
 class CMainOpeDlg;
 class CWaitDlg;
+class CSettingDlg;
 class CWindowMessage;
 class QButtonGroup;
 class QLabel;
@@ -107,7 +108,10 @@ private:
     void OnAlbumTab();
     void ShowVersionBox();
     void RunAccelerator(AcceleratorCommand command);
-    void SettingsPlaceholder();
+
+    // ---- Settings from the main window (KytoDemoSettings.cpp) ----------------
+    void OnSettings();
+    CSettingDlg* SettingDialog();
 
     // ---- Run modes and the wait dialog (KytoDemoRun.cpp) ---------------------
     bool OnWindowMessage(const CWindowMessage& message);
@@ -151,6 +155,7 @@ private:
     QButtonGroup* tabs_ = nullptr;
     CBanner* banner_ = nullptr;
     CWaitDlg* wait_ = nullptr;
+    CSettingDlg* settingDlg_ = nullptr;  // made on first use, reused
 
     int runMode_ = kIdle;
     int savedRunMode_ = kIdle;

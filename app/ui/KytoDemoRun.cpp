@@ -136,7 +136,7 @@ bool CKytoDemoDlg::OnWindowMessage(const CWindowMessage& message) {
             return true;
         case UWM_SETTINGS:
             if (!fromWait) {
-                SettingsPlaceholder();
+                OnSettings();
             }
             return true;
         case UWM_STARTUP_CHECK:

@@ -89,6 +89,8 @@ CConnectSettingDlg::CConnectSettingDlg(bool connectionMode, QWidget* parent)
     grid->addWidget(autoConnect_, 4, 0, 1, 2);
     grid->addWidget(advice_, 5, 0, 1, 2);
     grid->setColumnStretch(1, 1);
+    // On a settings tab, taller than the rows, they stay together at the top.
+    grid->setRowStretch(6, 1);
     setLayout(grid);
 }
 

@@ -2,9 +2,13 @@
 
 #include "settings/ui/SettingDlg.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QTabWidget>
 #include <QVBoxLayout>
+
+#include "settings/ui/QuellSettingDlg.h"
 
 #include "widgets/ButtonFaces.h"
 #include "widgets/StateBmpButton.h"
@@ -51,12 +55,52 @@ CSettingDlg::CSettingDlg(QWidget* parent) : COrgDialog(parent) {
             [this] { CloseWithResult(QDialog::Rejected); });
 }
 
+void CSettingDlg::DropPages() {
+    // The tab widget owns every page of the settings mode.
+    if (tabs_ != nullptr) {
+        delete tabs_;
+        tabs_ = nullptr;
+        quellPage_ = nullptr;
+        logOutput_ = nullptr;
+    } else {
+        delete connectionPage_;
+    }
+    connectionPage_ = nullptr;
+}
+
+void CSettingDlg::BuildSettingsTabs() {
+    tabs_ = new QTabWidget(pageArea_);
+    tabs_->setObjectName("settingTabs");
+    pageArea_->layout()->addWidget(tabs_);
+
+    auto* general = new QWidget;
+    auto* generalLayout = new QVBoxLayout(general);
+    generalLayout->setContentsMargins(16, 16, 16, 16);
+    logOutput_ = new QCheckBox(tr("Log output"), general);
+    logOutput_->setObjectName("logOutputBox");
+    logOutput_->setChecked(outputLogFlag != 0);
+    generalLayout->addWidget(logOutput_);
+    generalLayout->addStretch(1);
+    tabs_->addTab(general, tr("General"));
+
+    connectionPage_ = new CConnectSettingDlg(false);
+    tabs_->addTab(connectionPage_, tr("Device"));
+    // The Execution and Maintenance tabs come with their pages.
+    quellPage_ = new CQuellSettingDlg;
+    tabs_->addTab(quellPage_, tr("Stabilization"));
+    tabs_->setCurrentIndex(0);
+}
+
 void CSettingDlg::BuildPages() {
     // Every run builds its pages anew from the value members, so a cancelled
     // run leaves nothing behind.
-    delete connectionPage_;
-    connectionPage_ = new CConnectSettingDlg(mode_ == kConnectionMode, pageArea_);
-    pageArea_->layout()->addWidget(connectionPage_);
+    DropPages();
+    if (mode_ == kConnectionMode) {
+        connectionPage_ = new CConnectSettingDlg(true, pageArea_);
+        pageArea_->layout()->addWidget(connectionPage_);
+    } else {
+        BuildSettingsTabs();
+    }
     connectionPage_->SetConnectionValues(ports_, connection);
     connectionPage_->SetAdvice(advice_);
     if (mode_ == kConnectionMode) {
@@ -102,6 +146,10 @@ void CSettingDlg::done(int r) {
         } else {
             connection.cameraAngle = values.cameraAngle;
             connection.autoConnect = values.autoConnect;
+            outputLogFlag = logOutput_->isChecked() ? 1 : 0;
+            // The pages that keep their values in the settings files write
+            // them only now: a cancelled run leaves the files as they were.
+            quellPage_->SaveValues();
         }
         result = kConfirmed;
     } else {

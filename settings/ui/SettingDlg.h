@@ -3,8 +3,9 @@
 // The settings dialog. In its connection mode it is the start-up dialog that
 // asks for the port and the baud rate before the program has a module
 // (caption "Connection settings", confirm button "Connect", only the
-// connection page). Its settings mode (the tabbed pages) is not part of this
-// version: the main window says so instead of opening it.
+// connection page). In its settings mode the main window opens it with the
+// tabbed pages (caption "Settings", confirm button "OK"); confirming saves
+// what the pages keep in the settings files, cancelling saves nothing.
 //
 //   CSettingDlg dialog;
 //   dialog.connection = {port, baud, angle, autoConnect};
@@ -19,6 +20,9 @@ class QKeyEvent;
 #include "settings/ui/ConnectSettingDlg.h"
 
 class CStateBmpButton;
+class CQuellSettingDlg;
+class QCheckBox;
+class QTabWidget;
 
 class CSettingDlg : public COrgDialog {
     Q_OBJECT
@@ -40,12 +44,17 @@ public:
 
     // The connection page of the current run (null between runs).
     CConnectSettingDlg* ConnectionPage() const { return connectionPage_; }
+    // The settings mode's tabs and pages (null in the connection mode).
+    QTabWidget* Tabs() const { return tabs_; }
+    CQuellSettingDlg* StabilizationPage() const { return quellPage_; }
+    QCheckBox* LogOutputBox() const { return logOutput_; }
     CStateBmpButton* ConfirmButton() const { return confirm_; }
     CStateBmpButton* CancelButton() const { return cancel_; }
     int CurrentMode() const { return mode_; }
 
     // Values, read and written by the owner around RunDialog.
     ConnectionValues connection;
+    int outputLogFlag = 0;
     int result = kCancelled;
 
 protected:
@@ -55,12 +64,17 @@ protected:
 
 private:
     void BuildPages();
+    void BuildSettingsTabs();
+    void DropPages();
 
     int mode_ = kConnectionMode;
     std::vector<PortEntry> ports_;
     QString advice_;
     CConnectSettingDlg* connectionPage_ = nullptr;
     QWidget* pageArea_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
+    CQuellSettingDlg* quellPage_ = nullptr;
+    QCheckBox* logOutput_ = nullptr;
     CStateBmpButton* confirm_ = nullptr;  // 1068
     CStateBmpButton* cancel_ = nullptr;   // 1069
 };

@@ -12,12 +12,14 @@
 #include <QDir>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -37,10 +39,12 @@
 #include "protocol/CommandTable.h"
 #include "protocol/KytoProtocol.h"
 #include "settings/Settings.h"
+#include "settings/ui/QuellSettingDlg.h"
 #include "settings/ui/SettingDlg.h"
 #include "widgets/BusyIndicator.h"
 #include "widgets/FileDialog.h"
 #include "widgets/MessageBox.h"
+#include "widgets/RangeEdit.h"
 #include "widgets/StateBmpButton.h"
 #include "widgets/WaitDlg.h"
 
@@ -505,13 +509,45 @@ private slots:
         CloseAndFinish();
     }
 
-    // Settings and the Album page are later work: the button says so in a
-    // box and the run goes on.
-    void SettingsButtonSaysItIsNotThereYet() {
+    // The Settings button stops the continuous run while the settings
+    // dialog is shown and restarts it afterwards. Cancel after changes
+    // writes nothing; OK writes the log flag and the stabilisation keys.
+    void SettingsStopTheRunAndSaveOnlyOnOk() {
         START_CONNECTED();
+        QSignalSpy shown(&Window(), &CKytoDemoDlg::FrameShown);
+        Window().MainPage()->ExecutePage().ExecuteContinuousButton()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 1, 20000);
+        const auto readIni = [] {
+            std::ifstream in("Application.ini");
+            return std::string(std::istreambuf_iterator<char>(in), {});
+        };
+        const std::string before = readIni();
+        bool confirm = false;
+        int runningWhileShown = 0;
+        CWhenShown<CSettingDlg> answer([&](CSettingDlg* d) {
+            runningWhileShown += Window().LoopRunning() ? 1 : 0;
+            QCOMPARE(d->Tabs()->count(), 3);
+            d->LogOutputBox()->setChecked(true);
+            d->StabilizationPage()->peFrame()->SetInt(17);
+            (confirm ? d->ConfirmButton() : d->CancelButton())->click();
+        });
         Window().MainPage()->ExecutePage().SettingsButton()->click();
-        QTRY_COMPARE_WITH_TIMEOUT(MessageBox::Shown().size(), qsizetype{1}, 10000);
-        QVERIFY(MessageBox::Shown().at(0).text.contains("not part of this version"));
+        QTRY_COMPARE_WITH_TIMEOUT(answer.Count(), 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(Window().LoopRunning(), 20000);
+        QCOMPARE(readIni(), before);
+
+        confirm = true;
+        Window().MainPage()->ExecutePage().SettingsButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(answer.Count(), 2, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(readIni().find("OutputLogFlag=1") != std::string::npos, 20000);
+        QVERIFY(readIni().find("QuellPeFrame=17") != std::string::npos);
+        QVERIFY(readIni().find("QuellRetryCount=2") != std::string::npos);
+        QVERIFY(readIni().find("AutoConnect=1") != std::string::npos);
+        QCOMPARE(runningWhileShown, 0);
+        const int frames = static_cast<int>(shown.count());
+        QTRY_VERIFY_WITH_TIMEOUT(shown.count() > frames, 20000);
+        QCOMPARE(Window().Mode(), int(CKytoDemoDlg::kContinuous));
+        QVERIFY(MessageBox::Shown().isEmpty());
         CloseAndFinish();
     }
 };

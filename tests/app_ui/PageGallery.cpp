@@ -1,10 +1,13 @@
 // Renders the main operation page and its parts to PNG files (offscreen) for
-// a look: an empty page, and one showing a frame with faces and its block.
+// a look: an empty page, one showing a frame with faces and its block, and
+// each tab of the settings dialog.
 // Usage: app_ui_page_gallery OUTPUT_DIR
 
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QTabWidget>
+#include <QTimer>
 #include <cstdlib>
 #include <memory>
 
@@ -15,6 +18,8 @@
 #include "app/ui/ResultLogDlg.h"
 #include "display/ui/ImageDlg.h"
 #include "protocol/RawDetectResult.h"
+#include "settings/ui/SettingDlg.h"
+#include "widgets/StateBmpButton.h"
 
 namespace {
 
@@ -76,5 +81,18 @@ int main(int argc, char** argv) {
     ok = page.grab().save(out + "/main-page-frame.png") && ok;
     ok = page.ExecutePage().grab().save(out + "/execute-page.png") && ok;
     ok = page.ImagePanel().grab().save(out + "/image-panel.png") && ok;
+
+    CSettingDlg settings;
+    settings.connection.portName = "/dev/ttyUSB0";
+    settings.connection.baud = 921600;
+    QTimer::singleShot(0, &settings, [&] {
+        for (int i = 0; i < settings.Tabs()->count(); ++i) {
+            settings.Tabs()->setCurrentIndex(i);
+            settings.adjustSize();
+            ok = settings.grab().save(out + QString("/settings-tab-%1.png").arg(i)) && ok;
+        }
+        settings.CancelButton()->click();
+    });
+    settings.RunDialog({{"/dev/ttyUSB0", "USB serial"}}, CSettingDlg::kSettingsMode);
     return ok ? 0 : 1;
 }

@@ -3,8 +3,12 @@
 // accessibility tools see.
 
 #include <QAccessible>
+#include <QCheckBox>
 #include <QLabel>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <filesystem>
 #include <fstream>
@@ -13,6 +17,7 @@
 #include "TempDir.h"
 #include "settings/Settings.h"
 #include "settings/ui/QuellSettingDlg.h"
+#include "settings/ui/SettingDlg.h"
 #include "settings/ui/SpinButton.h"
 #include "widgets/RangeEdit.h"
 #include "widgets/StateBmpButton.h"
@@ -129,6 +134,70 @@ private slots:
         QCOMPARE(buddies, 10);  // the maximum boxes share their row's label
         QCOMPARE(QAccessible::queryAccessibleInterface(page.ResetButton())->text(QAccessible::Name),
                  QString("Reset values"));
+    }
+
+    // The settings mode's tabs, in order, named by their captions; Cancel
+    // after changes on two pages saves nothing and keeps the values.
+    void SettingsModeCancelSavesNothing() {
+        TempDir dir;
+        const std::string before = "[Application]\nQuellPeFrame=3\n";
+        WriteAll("Application.ini", before);
+        CSettingDlg dialog;
+        dialog.outputLogFlag = 0;
+        dialog.connection.autoConnect = 1;
+        QStringList captions;
+        QTimer::singleShot(0, &dialog, [&] {
+            QTabBar* bar = dialog.Tabs()->tabBar();
+            for (int i = 0; i < bar->count(); ++i) {
+                captions << bar->tabText(i);
+            }
+            dialog.Tabs()->setCurrentWidget(dialog.StabilizationPage());
+            dialog.StabilizationPage()->peFrame()->SetInt(15);
+            QTest::mouseClick(dialog.StabilizationPage()->ResetButton(), Qt::LeftButton);
+            dialog.LogOutputBox()->setChecked(true);
+            dialog.ConnectionPage()->AutoConnectBox()->setChecked(false);
+            QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton);
+        });
+        QCOMPARE(dialog.RunDialog({}, CSettingDlg::kSettingsMode), int(CSettingDlg::kCancelled));
+        QCOMPARE(captions, (QStringList{"General", "Device", "Stabilization"}));
+        QCOMPARE(ReadAll("Application.ini"), before);
+        QCOMPARE(dialog.outputLogFlag, 0);
+        QCOMPARE(dialog.connection.autoConnect, 1);
+        QCOMPARE(dialog.windowTitle(), QString("Settings"));
+        QCOMPARE(dialog.ConfirmButton()->text(), QString("OK"));
+    }
+
+    // OK writes the fourteen stabilisation keys even when their tab was
+    // never opened, and hands back the general and device values. A second
+    // run of the same dialog starts from the members again, not from the
+    // widgets of the first run.
+    void SettingsModeOkWritesEveryPage() {
+        TempDir dir;
+        WriteAll("Application.ini", "[Application]\nQuellFrRatio=70\n");
+        CSettingDlg dialog;
+        QTimer::singleShot(0, &dialog, [&] {
+            dialog.LogOutputBox()->setChecked(true);
+            QTest::mouseClick(dialog.ConfirmButton(), Qt::LeftButton);
+        });
+        QCOMPARE(dialog.RunDialog({}, CSettingDlg::kSettingsMode), int(CSettingDlg::kConfirmed));
+        QCOMPARE(dialog.outputLogFlag, 1);
+        const std::string ini = ReadAll("Application.ini");
+        for (const char* key :
+             {"QuellPeThreshold=300", "QuellPeAngleUDMin=-15", "QuellPeAngleUDMax=20",
+              "QuellPeAngleLRMin=-20", "QuellPeAngleLRMax=20", "QuellPeFrame=10",
+              "QuellFrThreshold=300", "QuellFrAngleUDMin=-15", "QuellFrAngleUDMax=20",
+              "QuellFrAngleLRMin=-20", "QuellFrAngleLRMax=20", "QuellFrFrame=5", "QuellFrRatio=70",
+              "QuellRetryCount=2"}) {
+            QVERIFY2(ini.find(key) != std::string::npos, key);
+        }
+        dialog.outputLogFlag = 0;
+        bool shownUnchecked = false;
+        QTimer::singleShot(0, &dialog, [&] {
+            shownUnchecked = !dialog.LogOutputBox()->isChecked();
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+        });
+        QCOMPARE(dialog.RunDialog({}, CSettingDlg::kSettingsMode), int(CSettingDlg::kCancelled));
+        QVERIFY(shownUnchecked);
     }
 };
 
