@@ -40,5 +40,8 @@ if(TARGET kyto-demo)
     # Qt loads its platform plugins (xcb, offscreen) at run time, which
     # dpkg-shlibdeps cannot see.
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+    # The notice dialog's check-box caption is CJK text; without a CJK font
+    # it shows empty boxes. This one is small (about 5 MB installed).
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei")
 endif()
 include(CPack)

@@ -6,7 +6,7 @@ packages=(
     clang libclang-rt-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libgl-dev
-    nlohmann-json3-dev libcli11-dev fonts-dejavu-core
+    nlohmann-json3-dev libcli11-dev fonts-dejavu-core fonts-wqy-microhei
     dpkg-dev help2man desktop-file-utils appstream bash-completion
     xvfb xauth
 )
