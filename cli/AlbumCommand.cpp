@@ -40,6 +40,9 @@ int OpenSession(const GlobalOptions& global, AlbumSession& session) {
         return status;
     }
     session.core.LoadSettings();
+    if (int status = AttachTrace(global, session.core); status != kExitOk) {
+        return status;
+    }
     session.album.emplace();
     session.core.SetDeviceFolderHook([&session](const std::string& folder) {
         session.album->OpenFolder(folder);

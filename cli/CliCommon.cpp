@@ -17,6 +17,7 @@
 #include "base/DataFolder.h"
 #include "base/PortPermission.h"
 #include "link/DeviceLink.h"
+#include "protocol/FrameTrace.h"
 
 namespace {
 constexpr int kConnectAttempts = 3;
@@ -30,6 +31,25 @@ int CliRegistry::RunChosen() {
     }
     std::cerr << "kyto: no command given\n" << app_.help();
     return kExitUsage;
+}
+
+int AttachTrace(const GlobalOptions& global, CAppCore& core) {
+    if (global.trace.empty()) {
+        return kExitOk;
+    }
+    // Never destroyed before a core: every core is gone when main returns.
+    static CJsonLinesTrace trace;
+    static bool open = false;
+    if (!open) {
+        if (!trace.Open(global.trace)) {
+            std::cerr << "kyto: cannot write the trace " << global.trace << ": "
+                      << std::strerror(errno) << "\n";
+            return kExitFailed;
+        }
+        open = true;
+    }
+    core.Device().SetFrameObserver(&trace);
+    return kExitOk;
 }
 
 int EnterDataFolder(const GlobalOptions& global) {

@@ -27,6 +27,8 @@ struct GlobalOptions {
     std::string dataDir;  // empty: chosen by the data folder rule
     std::string port;     // empty: "COMPortName" of Application.ini
     int baud = 0;         // 0: "BaudRate" of Application.ini
+    std::string
+        trace;  // empty: no trace; else an absolute path (made so before the folder changes)
 };
 
 // What every command gets: the global options and a place to register.
@@ -62,6 +64,12 @@ void AddDetectCommand(CliRegistry& registry);
 // creating it and copying the shipped configuration files it lacks (never
 // overwriting). kExitOk or kExitFailed.
 int EnterDataFolder(const GlobalOptions& global);
+
+// With --trace, writes every frame the core's module link sends or receives
+// to the trace file as JSON lines from here on (the file lives as long as the
+// process, so it outlasts the core). kExitOk, or kExitFailed with the reason
+// on standard error.
+int AttachTrace(const GlobalOptions& global, CAppCore& core);
 
 // Port and baud of the command line, else of Application.ini (the core must
 // have loaded its settings). kExitOk or kExitUsage.

@@ -191,6 +191,9 @@ int RunDetect(const GlobalOptions& global, const DetectOptions& options) {
     }
     CAppCore core;
     core.LoadSettings();
+    if (int status = AttachTrace(global, core); status != kExitOk) {
+        return status;
+    }
     if (options.functions.empty()) {
         std::copy(core.functionFlags, core.functionFlags + 11, choices.functionFlags);
     }

@@ -14,6 +14,9 @@ void AddVersionCommand(CliRegistry& registry) {
         }
         CAppCore core;
         core.LoadSettings();
+        if (int status = AttachTrace(global, core); status != kExitOk) {
+            return status;
+        }
         std::string port;
         int baud = 0;
         if (int status = ResolvePort(global, core, port, baud); status != kExitOk) {

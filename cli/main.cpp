@@ -1,4 +1,5 @@
-// kyto [--version] [--data-dir DIR] [--port NAME] [--baud RATE] COMMAND [OPTIONS]
+// kyto [--version] [--data-dir DIR] [--port NAME] [--baud RATE] [--trace FILE] COMMAND [OPTIONS]
+#include <filesystem>
 #include <iostream>
 
 #include "base/DataFolder.h"
@@ -35,6 +36,9 @@ int main(int argc, char** argv) {
     app.add_option("--port", global.port,
                    "serial port, e.g. /dev/ttyUSB0, or LAN (default: COMPortName)");
     app.add_option("--baud", global.baud, "baud rate (default: BaudRate of Application.ini)");
+    app.add_option("--trace", global.trace,
+                   "write every frame sent to and received from the module to FILE, one JSON "
+                   "line each");
 
     CliRegistry registry(app, global);
     for (Registrar add : kCommandGroups) {
@@ -47,6 +51,14 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         app.exit(e);
         return kExitUsage;
+    }
+    if (!global.trace.empty()) {
+        // The command moves into the data folder; the name is the caller's.
+        std::error_code error;
+        const auto absolute = std::filesystem::absolute(global.trace, error);
+        if (!error) {
+            global.trace = absolute.string();
+        }
     }
     StartStopSignalWatcher();
     return registry.RunChosen();
