@@ -112,6 +112,9 @@ private:
     // ---- Settings from the main window (KytoDemoSettings.cpp) ----------------
     void OnSettings();
     CSettingDlg* SettingDialog();
+    // "Delete all data": the question, then (from the wait dialog) the
+    // reformat on the worker and the local store emptied.
+    void OnDeleteAllData(bool fromWaitDialog);
 
     // ---- Run modes and the wait dialog (KytoDemoRun.cpp) ---------------------
     bool OnWindowMessage(const CWindowMessage& message);

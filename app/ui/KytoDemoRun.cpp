@@ -139,6 +139,11 @@ bool CKytoDemoDlg::OnWindowMessage(const CWindowMessage& message) {
                 OnSettings();
             }
             return true;
+        case UWM_DELETE_ALL_DATA:
+            if (fromWait) {
+                OnDeleteAllData(true);
+            }
+            return true;
         case UWM_STARTUP_CHECK:
             OnStartupCheck(fromWait);
             return true;

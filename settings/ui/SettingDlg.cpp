@@ -8,6 +8,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "settings/ui/MaintenanceDlg.h"
 #include "settings/ui/QuellSettingDlg.h"
 
 #include "widgets/ButtonFaces.h"
@@ -61,6 +62,7 @@ void CSettingDlg::DropPages() {
         delete tabs_;
         tabs_ = nullptr;
         quellPage_ = nullptr;
+        maintenancePage_ = nullptr;
         logOutput_ = nullptr;
     } else {
         delete connectionPage_;
@@ -85,9 +87,13 @@ void CSettingDlg::BuildSettingsTabs() {
 
     connectionPage_ = new CConnectSettingDlg(false);
     tabs_->addTab(connectionPage_, tr("Device"));
-    // The Execution and Maintenance tabs come with their pages.
+    // The Execution tab comes with its page.
     quellPage_ = new CQuellSettingDlg;
     tabs_->addTab(quellPage_, tr("Stabilization"));
+    maintenancePage_ = new CMaintenanceDlg;
+    tabs_->addTab(maintenancePage_, tr("Maintenance"));
+    connect(maintenancePage_, &CMaintenanceDlg::deleteAllDataRequested, this,
+            &CSettingDlg::deleteAllDataRequested);
     tabs_->setCurrentIndex(0);
 }
 

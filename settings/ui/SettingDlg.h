@@ -21,6 +21,7 @@ class QKeyEvent;
 
 class CStateBmpButton;
 class CQuellSettingDlg;
+class CMaintenanceDlg;
 class QCheckBox;
 class QTabWidget;
 
@@ -47,6 +48,7 @@ public:
     // The settings mode's tabs and pages (null in the connection mode).
     QTabWidget* Tabs() const { return tabs_; }
     CQuellSettingDlg* StabilizationPage() const { return quellPage_; }
+    CMaintenanceDlg* MaintenancePage() const { return maintenancePage_; }
     QCheckBox* LogOutputBox() const { return logOutput_; }
     CStateBmpButton* ConfirmButton() const { return confirm_; }
     CStateBmpButton* CancelButton() const { return cancel_; }
@@ -56,6 +58,10 @@ public:
     ConnectionValues connection;
     int outputLogFlag = 0;
     int result = kCancelled;
+
+signals:
+    // Relayed from the Maintenance page to the main window.
+    void deleteAllDataRequested();
 
 protected:
     void done(int r) override;
@@ -74,6 +80,7 @@ private:
     QWidget* pageArea_ = nullptr;
     QTabWidget* tabs_ = nullptr;
     CQuellSettingDlg* quellPage_ = nullptr;
+    CMaintenanceDlg* maintenancePage_ = nullptr;
     QCheckBox* logOutput_ = nullptr;
     CStateBmpButton* confirm_ = nullptr;  // 1068
     CStateBmpButton* cancel_ = nullptr;   // 1069

@@ -39,6 +39,7 @@
 #include "protocol/CommandTable.h"
 #include "protocol/KytoProtocol.h"
 #include "settings/Settings.h"
+#include "settings/ui/MaintenanceDlg.h"
 #include "settings/ui/QuellSettingDlg.h"
 #include "settings/ui/SettingDlg.h"
 #include "widgets/BusyIndicator.h"
@@ -526,7 +527,7 @@ private slots:
         int runningWhileShown = 0;
         CWhenShown<CSettingDlg> answer([&](CSettingDlg* d) {
             runningWhileShown += Window().LoopRunning() ? 1 : 0;
-            QCOMPARE(d->Tabs()->count(), 3);
+            QCOMPARE(d->Tabs()->count(), 4);
             d->LogOutputBox()->setChecked(true);
             d->StabilizationPage()->peFrame()->SetInt(17);
             (confirm ? d->ConfirmButton() : d->CancelButton())->click();
@@ -548,6 +549,44 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(shown.count() > frames, 20000);
         QCOMPARE(Window().Mode(), int(CKytoDemoDlg::kContinuous));
         QVERIFY(MessageBox::Shown().isEmpty());
+        CloseAndFinish();
+    }
+
+    // "Delete all data" on the Maintenance page: answered No nothing goes to
+    // the module; answered Yes the module's album is reformatted and the
+    // local copy and the registration counter go with it.
+    void DeleteAllDataAsksFirst() {
+        START_CONNECTED();
+        std::filesystem::create_directories("DB");
+        std::ofstream("DB/kylxx.kyb") << "album";
+        const std::string folder = app_->Core()->Status()->deviceFolder;
+        QVERIFY(!folder.empty());
+        WriteRegistCount(folder, 7);
+        std::size_t sentAtNo = 0;
+        std::size_t sentAfterNo = 0;
+        CWhenShown<CSettingDlg> answer([&](CSettingDlg* d) {
+            d->Tabs()->setCurrentWidget(d->MaintenancePage());
+            MessageBox::SetNextAnswer(QMessageBox::No);
+            sentAtNo = sent_.Codes().size();
+            d->MaintenancePage()->DeleteAllButton()->click();
+            sentAfterNo = sent_.Codes().size();
+            MessageBox::SetNextAnswer(QMessageBox::Yes);
+            d->MaintenancePage()->DeleteAllButton()->click();
+            d->CancelButton()->click();
+        });
+        Window().MainPage()->ExecutePage().SettingsButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(answer.Count(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(MessageBox::Shown().size(), qsizetype{3}, 20000);
+        QCOMPARE(sentAfterNo, sentAtNo);
+        const QList<MessageBox::Record> boxes = MessageBox::Shown();
+        QVERIFY(boxes.at(0).text.startsWith("Do you really want to delete all data"));
+        QCOMPARE(boxes.at(0).answer, QMessageBox::No);
+        QCOMPARE(boxes.at(1).answer, QMessageBox::Yes);
+        QCOMPARE(boxes.at(2).text, QString("Delete completed."));
+        const std::vector<int> codes = sent_.Codes();
+        QCOMPARE(std::count(codes.begin(), codes.end(), int(kCmdReformatAlbum)), 1L);
+        QVERIFY(!std::filesystem::exists("DB/kylxx.kyb"));
+        QCOMPARE(ReadRegistCount(folder), 0);
         CloseAndFinish();
     }
 };

@@ -159,7 +159,7 @@ private slots:
             QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton);
         });
         QCOMPARE(dialog.RunDialog({}, CSettingDlg::kSettingsMode), int(CSettingDlg::kCancelled));
-        QCOMPARE(captions, (QStringList{"General", "Device", "Stabilization"}));
+        QCOMPARE(captions, (QStringList{"General", "Device", "Stabilization", "Maintenance"}));
         QCOMPARE(ReadAll("Application.ini"), before);
         QCOMPARE(dialog.outputLogFlag, 0);
         QCOMPARE(dialog.connection.autoConnect, 1);
