@@ -16,7 +16,8 @@ set(KYTO_USES_logging base settings logging)
 set(KYTO_USES_quell quell)
 set(KYTO_USES_album base settings link protocol album)
 set(KYTO_USES_app base settings link protocol logging quell album app)
-# Drawing (QtGui) and windows (QtWidgets, in widgets/ and every */ui folder).
+# Drawing (QtGui) and windows (QtWidgets, in widgets/ and every */ui folder:
+# settings/ui, display/ui, album/ui, app/ui).
 set(KYTO_USES_display ${KYTO_CORE_FOLDERS} display)
 set(KYTO_USES_widgets ${KYTO_CORE_FOLDERS} display widgets)
 set(KYTO_USES_ui ${KYTO_CORE_FOLDERS} display widgets ui)
