@@ -1,6 +1,8 @@
 // Drawing of the bitmap-strip button.
 #include "widgets/StateBmpButton.h"
 
+#include "widgets/ButtonFaces.h"
+
 #include <QEvent>
 #include <QPainter>
 #include <QStyle>
@@ -170,4 +172,13 @@ void CStateBmpButton::UpdateAccessibleName() {
         setAccessibleName(toolTip());
         nameFromToolTip_ = true;
     }
+}
+
+CStateBmpButton* NewDialogButton(const QString& caption, const char* objectName, QWidget* parent) {
+    auto* button = new CStateBmpButton(caption, parent);
+    button->setObjectName(objectName);
+    button->SetFace(ButtonFace(FaceId::kPushButton));
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->setMinimumWidth(88);
+    return button;
 }

@@ -72,3 +72,8 @@ private:
     bool multiLine_ = false;
     bool nameFromToolTip_ = false;
 };
+
+// A dialog's text button (OK, Cancel, Reset values…): the push-button face,
+// reachable by Tab and by click, and wide enough for the shortest captions
+// to line up.
+CStateBmpButton* NewDialogButton(const QString& caption, const char* objectName, QWidget* parent);

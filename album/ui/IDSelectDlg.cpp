@@ -17,7 +17,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "widgets/ButtonFaces.h"
 #include "widgets/OrgListCtrl.h"
 #include "widgets/StateBmpButton.h"
 
@@ -114,11 +113,7 @@ CIDSelectDlg::CIDSelectDlg(QWidget* owner) : COrgDialog(owner) {
         32 + 48 + 208 + 2 * list_->frameWidth() + list_->verticalScrollBar()->sizeHint().width() +
             8,
         list_->header()->sizeHint().height() + kVisibleRows * rowHeight + 2 * list_->frameWidth());
-    confirm_ = new CStateBmpButton(tr("Confirm"), this);
-    confirm_->setObjectName("confirmButton");
-    confirm_->SetFace(ButtonFace(FaceId::kPushButton));
-    confirm_->setFocusPolicy(Qt::StrongFocus);
-    confirm_->setMinimumWidth(88);
+    confirm_ = NewDialogButton(tr("Confirm"), "confirmButton", this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);

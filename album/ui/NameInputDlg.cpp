@@ -12,22 +12,8 @@
 
 #include "album/AlbumMngr.h"
 #include "album/UserName.h"
-#include "widgets/ButtonFaces.h"
 #include "widgets/MessageBox.h"
 #include "widgets/StateBmpButton.h"
-
-namespace {
-
-CStateBmpButton* DialogButton(const QString& caption, const char* name, QWidget* parent) {
-    auto* button = new CStateBmpButton(caption, parent);
-    button->setObjectName(name);
-    button->SetFace(ButtonFace(FaceId::kPushButton));
-    button->setFocusPolicy(Qt::StrongFocus);
-    button->setMinimumWidth(88);
-    return button;
-}
-
-}  // namespace
 
 CNameInputDlg::CNameInputDlg(QWidget* parent) : COrgDialog(parent) {
     setObjectName("nameInputDlg");
@@ -49,8 +35,8 @@ CNameInputDlg::CNameInputDlg(QWidget* parent) : COrgDialog(parent) {
     nameEdit_->setAccessibleName(tr("Name"));
     nameEdit_->setMinimumWidth(240);
     nameLabel_->setBuddy(nameEdit_);
-    ok_ = DialogButton(tr("OK"), "okButton", this);
-    cancel_ = DialogButton(tr("Cancel"), "cancelButton", this);
+    ok_ = NewDialogButton(tr("OK"), "okButton", this);
+    cancel_ = NewDialogButton(tr("Cancel"), "cancelButton", this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);

@@ -9,7 +9,6 @@
 #include <QVBoxLayout>
 
 #include "settings/ui/SpinButton.h"
-#include "widgets/ButtonFaces.h"
 #include "widgets/RangeEdit.h"
 #include "widgets/StateBmpButton.h"
 
@@ -112,11 +111,7 @@ CQuellSettingDlg::CQuellSettingDlg(QWidget* parent) : QWidget(parent) {
     Group common = MakeGroup(tr("Common Parameter"), this);
     retry_ = AddSingle(common, tr("Max Retry Count"), tr("Max Retry Count"), 0, 300, this);
 
-    reset_ = new CStateBmpButton(tr("Reset values"), this);
-    reset_->setObjectName("resetButton");
-    reset_->SetFace(ButtonFace(FaceId::kPushButton));
-    reset_->setFocusPolicy(Qt::StrongFocus);
-    reset_->setMinimumWidth(88);
+    reset_ = NewDialogButton(tr("Reset values"), "resetButton", this);
     reset_->setAccessibleName(tr("Reset values"));
     connect(reset_, &QAbstractButton::clicked, this, &CQuellSettingDlg::ResetValues);
 

@@ -11,21 +11,7 @@
 #include "settings/ui/MaintenanceDlg.h"
 #include "settings/ui/QuellSettingDlg.h"
 
-#include "widgets/ButtonFaces.h"
 #include "widgets/StateBmpButton.h"
-
-namespace {
-
-CStateBmpButton* DialogButton(const QString& caption, const char* name, QWidget* parent) {
-    auto* button = new CStateBmpButton(caption, parent);
-    button->setObjectName(name);
-    button->SetFace(ButtonFace(FaceId::kPushButton));
-    button->setFocusPolicy(Qt::StrongFocus);
-    button->setMinimumWidth(88);
-    return button;
-}
-
-}  // namespace
 
 CSettingDlg::CSettingDlg(QWidget* parent) : COrgDialog(parent) {
     setObjectName("settingDlg");
@@ -43,8 +29,8 @@ CSettingDlg::CSettingDlg(QWidget* parent) : COrgDialog(parent) {
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(8);
     buttons->addStretch(1);
-    confirm_ = DialogButton(tr("Connect"), "confirmButton", this);
-    cancel_ = DialogButton(tr("Cancel"), "cancelButton", this);
+    confirm_ = NewDialogButton(tr("Connect"), "confirmButton", this);
+    cancel_ = NewDialogButton(tr("Cancel"), "cancelButton", this);
     buttons->addWidget(confirm_);
     buttons->addWidget(cancel_);
     layout->addLayout(buttons);
