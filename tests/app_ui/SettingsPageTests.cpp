@@ -167,6 +167,32 @@ private slots:
         QCOMPARE(dialog.ConfirmButton()->text(), QString("OK"));
     }
 
+    // Assistive technology sees a name on every control of every tab that
+    // a user can reach.
+    void SettingsModeNamesEveryOperableControl() {
+        TempDir dir;
+        CSettingDlg dialog;
+        QStringList unnamed;
+        QTimer::singleShot(0, &dialog, [&] {
+            for (QWidget* w : dialog.findChildren<QWidget*>()) {
+                // Static text (a label is read by its text) and the drop-down
+                // lists' pop-ups (their items carry the names) are no controls.
+                if (w->focusPolicy() == Qt::NoFocus || qobject_cast<QTabWidget*>(w) != nullptr ||
+                    qobject_cast<QLabel*>(w) != nullptr || w->window() != &dialog) {
+                    continue;
+                }
+                QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+                if (iface == nullptr || iface->text(QAccessible::Name).trimmed().isEmpty()) {
+                    unnamed << QString::fromLatin1(w->metaObject()->className()) + " " +
+                                   w->objectName();
+                }
+            }
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+        });
+        dialog.RunDialog({}, CSettingDlg::kSettingsMode);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+    }
+
     // OK writes the fourteen stabilisation keys even when their tab was
     // never opened, and hands back the general and device values. A second
     // run of the same dialog starts from the members again, not from the
