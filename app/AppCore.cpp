@@ -127,6 +127,10 @@ void CAppCore::PublishStatus() {
     s.cameraAngle = cameraAngle;
     s.current = current;
     s.cameraResolution = cameraResolution;
+    if (const ResolutionList* list = SelectedResolutionList()) {
+        s.resolutions = list->resolutions;
+    }
+    s.defaults = defaults.settings;
     s.verifyUserId = verifyUserId;
     std::copy(functionFlags, functionFlags + kFunctionCount, s.functionFlags);
     s.imageSizeCode = imageSizeCode;

@@ -26,6 +26,10 @@ struct CoreStatus {
     int cameraAngle = 0;
     DeviceSettings current;
     int cameraResolution = 0;
+    // The camera resolutions the connected model offers, and the default
+    // device settings of DefSettings.dat (all -1 when it could not be read).
+    std::vector<Resolution> resolutions;
+    DeviceSettings defaults;
     int verifyUserId = -1;
     std::uint8_t functionFlags[kFunctionCount] = {};
     int imageSizeCode = 1;
@@ -78,6 +82,13 @@ public:
                             int verifyUserId);
     // ApplyDeviceSettings with the values the core holds.
     int ApplyStoredDeviceSettings();
+    // After the settings dialog: sends only the values that differ from the
+    // core's (camera angle, thresholds, size ranges, face angles, camera
+    // resolution, in this order), keeping and writing each accepted one, and
+    // ends with Get Version to learn that the module still answers. 0, or -1
+    // at the first refused step (the steps before it stay kept). In
+    // ApplyChangedSettings.cpp.
+    int ApplyChangedSettings(int cameraAngle, const DeviceSettings& settings, int resolutionCode);
     // FE 0E 01 00 00 (back to 9600), close the link, end the stabilisation run.
     void Disconnect();
 

@@ -111,6 +111,9 @@ private:
 
     // ---- Settings from the main window (KytoDemoSettings.cpp) ----------------
     void OnSettings();
+    // From the wait dialog: the changed device settings sent on the worker,
+    // then the title, the box and the run mode.
+    void OnApplySettings();
     CSettingDlg* SettingDialog();
     // "Delete all data": the question, then (from the wait dialog) the
     // reformat on the worker and the local store emptied.

@@ -137,6 +137,8 @@ bool CKytoDemoDlg::OnWindowMessage(const CWindowMessage& message) {
         case UWM_SETTINGS:
             if (!fromWait) {
                 OnSettings();
+            } else {
+                OnApplySettings();
             }
             return true;
         case UWM_DELETE_ALL_DATA:

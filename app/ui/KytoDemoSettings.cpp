@@ -3,22 +3,48 @@
 // the requests its Maintenance page relays.
 
 #include <cstdint>
+#include <vector>
 
 #include "album/AlbumMngr.h"
 #include "album/DeviceAlbum.h"
 #include "app/AppCore.h"
+#include "app/ModuleFiles.h"
 #include "app/ui/KytoDemoDlg.h"
+#include "app/ui/MainOpeDlg.h"
 #include "app/ui/PortListThread.h"
 #include "settings/Settings.h"
+#include "settings/ui/CameraSettingDlg.h"
 #include "settings/ui/SettingDlg.h"
 #include "widgets/MessageBox.h"
 #include "widgets/WaitDlg.h"
+
+namespace {
+
+std::vector<ResolutionItem> ResolutionItems(const std::vector<Resolution>& list) {
+    std::vector<ResolutionItem> items;
+    for (const Resolution& r : list) {
+        items.push_back(ResolutionItem{r.width, r.height, r.code});
+    }
+    return items;
+}
+
+// What the settings apply hands back to the window.
+struct ApplyOutcome {
+    int result = -1;
+    int imageWidth = 0;
+};
+
+}  // namespace
 
 CSettingDlg* CKytoDemoDlg::SettingDialog() {
     if (settingDlg_ == nullptr) {
         settingDlg_ = new CSettingDlg(this);
         connect(settingDlg_, &CSettingDlg::deleteAllDataRequested, this,
                 [this] { OnDeleteAllData(false); });
+        // "Reset values" of the Execution page: the module's defaults, shown
+        // at once and sent only when the dialog is confirmed.
+        connect(settingDlg_, &CSettingDlg::settingsResetRequested, this,
+                [this] { settingDlg_->SetExecutionValues(core_.Status()->defaults); });
     }
     return settingDlg_;
 }
@@ -34,13 +60,17 @@ void CKytoDemoDlg::OnSettings() {
     dialog.connection.baud = status->baudRate;
     dialog.connection.cameraAngle = status->cameraAngle;
     dialog.connection.autoConnect = status->autoConnect;
+    dialog.device =
+        DeviceValues{status->cameraAngle, status->cameraResolution, status->autoConnect};
+    dialog.SetExecutionValues(status->current);
     dialog.outputLogFlag = status->outputLogFlag;
     const int answer =
-        dialog.RunDialog(ListPortEntries(status->portName), CSettingDlg::kSettingsMode);
+        dialog.RunDialog(ListPortEntries(status->portName), ResolutionItems(status->resolutions),
+                         CSettingDlg::kSettingsMode);
     if (answer == CSettingDlg::kConfirmed) {
         // Only what changed is written, and the core learns it on its own
         // thread, between two jobs.
-        const int autoConnect = dialog.connection.autoConnect;
+        const int autoConnect = dialog.device.autoConnect;
         const int outputLog = dialog.outputLogFlag;
         worker_.Post("Save settings", [autoConnect, outputLog](CJobContext& job) {
             CAppCore& core = job.Core();
@@ -55,10 +85,49 @@ void CKytoDemoDlg::OnSettings() {
             core.PublishStatus();
             return 0;
         });
+        frameLogger_.SetFileOutput(outputLog == 1);
+        // The device settings go to the module behind the wait dialog
+        // (OnApplySettings, when the dialog is shown).
+        RunWaitDialog(CWaitDlg::kPleaseWait, UWM_SETTINGS);
     }
     if (runMode_ == kContinuous && connected_) {
         RestartLoop();
     }
+}
+
+void CKytoDemoDlg::OnApplySettings() {
+    const int angle = settingDlg_->device.cameraAngle;
+    const int resolution = settingDlg_->device.cameraResolution;
+    const DeviceSettings settings = settingDlg_->GetExecutionValues();
+    worker_.Post(
+        "Apply settings",
+        [angle, resolution, settings](CJobContext& job) {
+            ApplyOutcome o;
+            CAppCore& core = job.Core();
+            o.result = core.ApplyChangedSettings(angle, settings, resolution);
+            if (o.result == 0) {
+                int height = 0;
+                core.ImageSizeForResolution(o.imageWidth, height);
+            }
+            core.PublishStatus();
+            return o;
+        },
+        poster_.Get(),
+        [this](JobResult<ApplyOutcome> done) {
+            const int result = done.Ran() ? done.value.result : -1;
+            CloseWaitDialog();
+            if (result != 0) {
+                // Box 5000; the module is no longer taken for connected.
+                MessageBox::Plain(
+                    this, QStringLiteral("Device is not responding.\nPlease verify connection."));
+                mainPage_->ReleaseExecuteButtons();
+                runMode_ = kIdle;
+                mainPage_->SetRunMode(runMode_);
+            } else if (done.value.imageWidth > 0) {
+                mainPage_->SetFullImageWidth(done.value.imageWidth);
+            }
+            UpdateTitle(result);
+        });
 }
 
 void CKytoDemoDlg::OnDeleteAllData(bool fromWaitDialog) {

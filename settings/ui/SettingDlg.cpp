@@ -8,6 +8,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "settings/ui/ExecSettingDlg.h"
 #include "settings/ui/MaintenanceDlg.h"
 #include "settings/ui/QuellSettingDlg.h"
 
@@ -47,6 +48,8 @@ void CSettingDlg::DropPages() {
     if (tabs_ != nullptr) {
         delete tabs_;
         tabs_ = nullptr;
+        devicePage_ = nullptr;
+        execPage_ = nullptr;
         quellPage_ = nullptr;
         maintenancePage_ = nullptr;
         logOutput_ = nullptr;
@@ -71,9 +74,14 @@ void CSettingDlg::BuildSettingsTabs() {
     generalLayout->addStretch(1);
     tabs_->addTab(general, tr("General"));
 
-    connectionPage_ = new CConnectSettingDlg(false);
-    tabs_->addTab(connectionPage_, tr("Device"));
-    // The Execution tab comes with its page.
+    devicePage_ = new CCameraSettingDlg;
+    devicePage_->SetDeviceValues(resolutions_, device);
+    tabs_->addTab(devicePage_, tr("Device"));
+    execPage_ = new CExecSettingDlg;
+    execPage_->SetValues(execution_);
+    tabs_->addTab(execPage_, tr("Execution"));
+    connect(execPage_, &CExecSettingDlg::resetRequested, this,
+            &CSettingDlg::settingsResetRequested);
     quellPage_ = new CQuellSettingDlg;
     tabs_->addTab(quellPage_, tr("Stabilization"));
     maintenancePage_ = new CMaintenanceDlg;
@@ -90,11 +98,11 @@ void CSettingDlg::BuildPages() {
     if (mode_ == kConnectionMode) {
         connectionPage_ = new CConnectSettingDlg(true, pageArea_);
         pageArea_->layout()->addWidget(connectionPage_);
+        connectionPage_->SetConnectionValues(ports_, connection);
+        connectionPage_->SetAdvice(advice_);
     } else {
         BuildSettingsTabs();
     }
-    connectionPage_->SetConnectionValues(ports_, connection);
-    connectionPage_->SetAdvice(advice_);
     if (mode_ == kConnectionMode) {
         confirm_->setText(tr("Connect"));
         setWindowTitle(tr("Connection settings"));
@@ -105,13 +113,26 @@ void CSettingDlg::BuildPages() {
 }
 
 int CSettingDlg::RunDialog(const std::vector<PortEntry>& ports, Mode mode) {
+    return RunDialog(ports, resolutions_, mode);
+}
+
+int CSettingDlg::RunDialog(const std::vector<PortEntry>& ports,
+                           const std::vector<ResolutionItem>& resolutions, Mode mode) {
     ports_ = ports;
+    resolutions_ = resolutions;
     mode_ = mode;
     result = kCancelled;
     SetStoredResult(QDialog::Rejected);
     BuildPages();
     exec();
     return result;
+}
+
+void CSettingDlg::SetExecutionValues(const DeviceSettings& values) {
+    execution_ = values;
+    if (execPage_ != nullptr) {
+        execPage_->SetValues(values);
+    }
 }
 
 void CSettingDlg::RefreshPorts(const std::vector<PortEntry>& ports) {
@@ -129,15 +150,14 @@ void CSettingDlg::SetAdvice(const QString& text) {
 }
 
 void CSettingDlg::done(int r) {
-    // Confirm reads the page back; Cancel, Escape and closing the window
+    // Confirm reads the pages back; Cancel, Escape and closing the window
     // end the run cancelled.
-    if (r == QDialog::Accepted && connectionPage_ != nullptr) {
-        const ConnectionValues values = connectionPage_->GetConnectionValues();
-        if (mode_ == kConnectionMode) {
-            connection = values;
-        } else {
-            connection.cameraAngle = values.cameraAngle;
-            connection.autoConnect = values.autoConnect;
+    if (r == QDialog::Accepted) {
+        if (mode_ == kConnectionMode && connectionPage_ != nullptr) {
+            connection = connectionPage_->GetConnectionValues();
+        } else if (tabs_ != nullptr) {
+            device = devicePage_->GetDeviceValues();
+            execution_ = execPage_->GetValues();
             outputLogFlag = logOutput_->isChecked() ? 1 : 0;
             // The pages that keep their values in the settings files write
             // them only now: a cancelled run leaves the files as they were.

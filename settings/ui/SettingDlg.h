@@ -17,9 +17,12 @@
 
 class QKeyEvent;
 
+#include "settings/Settings.h"
+#include "settings/ui/CameraSettingDlg.h"
 #include "settings/ui/ConnectSettingDlg.h"
 
 class CStateBmpButton;
+class CExecSettingDlg;
 class CQuellSettingDlg;
 class CMaintenanceDlg;
 class QCheckBox;
@@ -36,6 +39,14 @@ public:
     // Copies the ports, builds the pages for `mode` from the value members,
     // runs the dialog modally and returns kConfirmed or kCancelled.
     int RunDialog(const std::vector<PortEntry>& ports, Mode mode);
+    // The settings mode also shows the resolutions the model offers.
+    int RunDialog(const std::vector<PortEntry>& ports,
+                  const std::vector<ResolutionItem>& resolutions, Mode mode);
+
+    // The execution values; shown at once when the Execution page exists
+    // (the owner's answer to resetRequested).
+    void SetExecutionValues(const DeviceSettings& values);
+    const DeviceSettings& GetExecutionValues() const { return execution_; }
 
     // The port list thread's new list, while the dialog is shown (window
     // thread: the thread posts it here).
@@ -47,6 +58,8 @@ public:
     CConnectSettingDlg* ConnectionPage() const { return connectionPage_; }
     // The settings mode's tabs and pages (null in the connection mode).
     QTabWidget* Tabs() const { return tabs_; }
+    CCameraSettingDlg* DevicePage() const { return devicePage_; }
+    CExecSettingDlg* ExecutionPage() const { return execPage_; }
     CQuellSettingDlg* StabilizationPage() const { return quellPage_; }
     CMaintenanceDlg* MaintenancePage() const { return maintenancePage_; }
     QCheckBox* LogOutputBox() const { return logOutput_; }
@@ -54,14 +67,19 @@ public:
     CStateBmpButton* CancelButton() const { return cancel_; }
     int CurrentMode() const { return mode_; }
 
-    // Values, read and written by the owner around RunDialog.
+    // Values, read and written by the owner around RunDialog: the
+    // connection mode edits `connection`, the settings mode `device`, the
+    // execution values and the log flag.
     ConnectionValues connection;
+    DeviceValues device;
     int outputLogFlag = 0;
     int result = kCancelled;
 
 signals:
     // Relayed from the Maintenance page to the main window.
     void deleteAllDataRequested();
+    // Relayed from the Execution page's "Reset values".
+    void settingsResetRequested();
 
 protected:
     void done(int r) override;
@@ -75,10 +93,14 @@ private:
 
     int mode_ = kConnectionMode;
     std::vector<PortEntry> ports_;
+    std::vector<ResolutionItem> resolutions_;
+    DeviceSettings execution_;
     QString advice_;
     CConnectSettingDlg* connectionPage_ = nullptr;
     QWidget* pageArea_ = nullptr;
     QTabWidget* tabs_ = nullptr;
+    CCameraSettingDlg* devicePage_ = nullptr;
+    CExecSettingDlg* execPage_ = nullptr;
     CQuellSettingDlg* quellPage_ = nullptr;
     CMaintenanceDlg* maintenancePage_ = nullptr;
     QCheckBox* logOutput_ = nullptr;

@@ -39,12 +39,14 @@
 #include "protocol/CommandTable.h"
 #include "protocol/KytoProtocol.h"
 #include "settings/Settings.h"
+#include "settings/ui/ExecSettingDlg.h"
 #include "settings/ui/MaintenanceDlg.h"
 #include "settings/ui/QuellSettingDlg.h"
 #include "settings/ui/SettingDlg.h"
 #include "widgets/BusyIndicator.h"
 #include "widgets/FileDialog.h"
 #include "widgets/MessageBox.h"
+#include "widgets/OrgComboBox.h"
 #include "widgets/RangeEdit.h"
 #include "widgets/StateBmpButton.h"
 #include "widgets/WaitDlg.h"
@@ -139,6 +141,8 @@ class MainWindowTests : public QObject {
     std::unique_ptr<CEmuProcess> emu_;
     std::unique_ptr<CKytoDemoApp> app_;
     CSentCommands sent_;
+    // Runs in the data folder before the program starts (files to spoil).
+    std::function<void()> beforeStart_;
 
     // A data folder with the shipped files, the stored connection and the
     // given extra keys of its Application section; short waits and timeouts so a
@@ -181,6 +185,9 @@ class MainWindowTests : public QObject {
             return;
         }
         PrepareFolder(emu_->PortPath(), 1, applicationKeys);
+        if (beforeStart_) {
+            beforeStart_();
+        }
         app_ = std::make_unique<CKytoDemoApp>(FastOptions());
         // Should the stored port not connect, the dialog is cancelled at once.
         CWhenShown<CSettingDlg> cancel([](CSettingDlg* d) { d->CancelButton()->click(); });
@@ -210,6 +217,7 @@ private slots:
     }
 
     void cleanup() {
+        beforeStart_ = nullptr;
         app_.reset();
         emu_.reset();
         dir_.reset();
@@ -527,7 +535,7 @@ private slots:
         int runningWhileShown = 0;
         CWhenShown<CSettingDlg> answer([&](CSettingDlg* d) {
             runningWhileShown += Window().LoopRunning() ? 1 : 0;
-            QCOMPARE(d->Tabs()->count(), 4);
+            QCOMPARE(d->Tabs()->count(), 5);
             d->LogOutputBox()->setChecked(true);
             d->StabilizationPage()->peFrame()->SetInt(17);
             (confirm ? d->ConfirmButton() : d->CancelButton())->click();
@@ -587,6 +595,107 @@ private slots:
         QCOMPARE(std::count(codes.begin(), codes.end(), int(kCmdReformatAlbum)), 1L);
         QVERIFY(!std::filesystem::exists("DB/kylxx.kyb"));
         QCOMPARE(ReadRegistCount(folder), 0);
+        CloseAndFinish();
+    }
+
+    // Confirming the settings sends only the groups that changed, then Get
+    // Version: the roll code alone is one command; nothing changed is Get
+    // Version alone. The accepted code is kept in the device's Settings.ini.
+    void SettingsSendOnlyWhatChanged() {
+        START_CONNECTED();
+        const std::string folder = app_->Core()->Status()->deviceFolder;
+        const int roll = app_->Core()->Status()->current.rollCode;
+        std::size_t mark = 0;
+        bool changeRoll = true;
+        CWhenShown<CSettingDlg> answer([&](CSettingDlg* d) {
+            QCOMPARE(d->Tabs()->indexOf(d->ExecutionPage()), 2);
+            mark = sent_.Codes().size();
+            if (changeRoll) {
+                d->Tabs()->setCurrentWidget(d->ExecutionPage());
+                d->ExecutionPage()->RollList()->SelectByData(roll == 0 ? 1 : 0);
+            }
+            d->ConfirmButton()->click();
+        });
+        const auto sentSinceMark = [&] {
+            const std::vector<int> codes = sent_.Codes();
+            return std::vector<int>(codes.begin() + static_cast<long>(std::min(mark, codes.size())),
+                                    codes.end());
+        };
+        Window().MainPage()->ExecutePage().SettingsButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(answer.Count(), 1, 20000);
+        const std::vector<int> rollOnly = {kCmdSetFaceAngle, kCmdGetVersion};
+        QTRY_COMPARE_WITH_TIMEOUT(sentSinceMark(), rollOnly, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!Window().WaitDialog()->isVisible(), 20000);
+        DeviceSettings stored;
+        ReadDeviceSettings(folder, stored);
+        QCOMPARE(stored.rollCode, roll == 0 ? 1 : 0);
+        QVERIFY(!Window().windowTitle().endsWith("Not connected."));
+
+        changeRoll = false;
+        Window().MainPage()->ExecutePage().SettingsButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(answer.Count(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(sentSinceMark(), std::vector<int>{kCmdGetVersion}, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!Window().WaitDialog()->isVisible(), 20000);
+        QVERIFY(MessageBox::Shown().isEmpty());
+        CloseAndFinish();
+    }
+
+    // A module that refuses the face angles: the thresholds sent before
+    // them stay kept, the face angles do not, box 5000 is shown and the
+    // title says "Not connected." straight after the version.
+    void AFailedApplyKeepsTheEarlierStepsAndTheTitleSaysNotConnected() {
+        START_CONNECTED({"--disable", "09"});
+        const std::string folder = app_->Core()->Status()->deviceFolder;
+        const int roll = app_->Core()->Status()->current.rollCode;
+        CWhenShown<CSettingDlg> answer([&](CSettingDlg* d) {
+            d->ExecutionPage()->ThresholdBox(0)->SetInt(777);
+            d->ExecutionPage()->RollList()->SelectByData(roll == 0 ? 1 : 0);
+            d->ConfirmButton()->click();
+        });
+        Window().MainPage()->ExecutePage().SettingsButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(answer.Count(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(BoxTexts(), QStringList{kNotResponding}, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!Window().WaitDialog()->isVisible(), 20000);
+        QCOMPARE(Window().windowTitle(),
+                 QString("Kyto Demo %1Not connected.").arg(CKytoDemoDlg::ApplicationVersion()));
+        QCOMPARE(Window().Mode(), int(CKytoDemoDlg::kIdle));
+        DeviceSettings stored;
+        ReadDeviceSettings(folder, stored);
+        QCOMPARE(stored.thresholds[0], 777);
+        QCOMPARE(stored.rollCode, roll);
+        CloseAndFinish();
+    }
+
+    // "Reset values" on the Execution page when DefSettings.dat could not be
+    // read: every box shows -1, the angle lists keep their choice, and
+    // Cancel sends nothing.
+    void ExecutionResetWithUnreadableDefaults() {
+        beforeStart_ = [] {
+            std::filesystem::remove("DefSettings.dat");
+            std::filesystem::create_directory("DefSettings.dat");
+        };
+        START_CONNECTED();
+        std::size_t mark = 0;
+        QStringList texts;
+        QString yaw;
+        CWhenShown<CSettingDlg> answer([&](CSettingDlg* d) {
+            mark = sent_.Codes().size();
+            CExecSettingDlg* page = d->ExecutionPage();
+            d->Tabs()->setCurrentWidget(page);
+            page->YawList()->SelectByData(2);
+            page->ResetButton()->click();
+            for (int i = 0; i < 5; ++i) {
+                texts << page->ThresholdBox(i)->text();
+            }
+            texts << page->SizeMinBox(2)->text() << page->SizeMaxBox(2)->text();
+            yaw = page->YawList()->currentText();
+            d->CancelButton()->click();
+        });
+        Window().MainPage()->ExecutePage().SettingsButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(answer.Count(), 1, 20000);
+        QCOMPARE(texts, QStringList(7, "-1"));
+        QCOMPARE(yaw, QString::fromUtf8("±90°"));
+        QCOMPARE(sent_.Codes().size(), mark);
         CloseAndFinish();
     }
 };

@@ -85,6 +85,16 @@ int main(int argc, char** argv) {
     CSettingDlg settings;
     settings.connection.portName = "/dev/ttyUSB0";
     settings.connection.baud = 921600;
+    settings.device = DeviceValues{1, 2, 1};
+    DeviceSettings values;
+    const int thresholds[5] = {500, 500, 500, 500, 500};
+    std::copy(thresholds, thresholds + 5, values.thresholds);
+    values.ranges[0] = {40, 8192};
+    values.ranges[1] = {40, 8192};
+    values.ranges[2] = {64, 8192};
+    values.yawCode = 0;
+    values.rollCode = 0;
+    settings.SetExecutionValues(values);
     QTimer::singleShot(0, &settings, [&] {
         for (int i = 0; i < settings.Tabs()->count(); ++i) {
             settings.Tabs()->setCurrentIndex(i);
@@ -93,6 +103,7 @@ int main(int argc, char** argv) {
         }
         settings.CancelButton()->click();
     });
-    settings.RunDialog({{"/dev/ttyUSB0", "USB serial"}}, CSettingDlg::kSettingsMode);
+    settings.RunDialog({{"/dev/ttyUSB0", "USB serial"}}, {{640, 480, 1}, {320, 240, 2}},
+                       CSettingDlg::kSettingsMode);
     return ok ? 0 : 1;
 }

@@ -3,8 +3,11 @@
 // accessibility tools see.
 
 #include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
+#include <QFocusEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -16,9 +19,12 @@
 
 #include "TempDir.h"
 #include "settings/Settings.h"
+#include "settings/ui/CameraSettingDlg.h"
+#include "settings/ui/ExecSettingDlg.h"
 #include "settings/ui/QuellSettingDlg.h"
 #include "settings/ui/SettingDlg.h"
 #include "settings/ui/SpinButton.h"
+#include "widgets/OrgComboBox.h"
 #include "widgets/RangeEdit.h"
 #include "widgets/StateBmpButton.h"
 
@@ -33,6 +39,23 @@ std::string ReadAll(const char* path) {
 
 void WriteAll(const char* path, const std::string& text) {
     std::ofstream(path) << text;
+}
+
+DeviceSettings SomeSettings() {
+    DeviceSettings s;
+    const int thresholds[5] = {500, 510, 520, 0, 1000};
+    std::copy(thresholds, thresholds + 5, s.thresholds);
+    s.ranges[0] = {40, 8192};
+    s.ranges[1] = {50, 900};
+    s.ranges[2] = {64, 800};
+    s.yawCode = 2;
+    s.rollCode = 1;
+    return s;
+}
+
+void LoseFocus(QWidget* w) {
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(w, &out);
 }
 
 }  // namespace
@@ -144,7 +167,7 @@ private slots:
         WriteAll("Application.ini", before);
         CSettingDlg dialog;
         dialog.outputLogFlag = 0;
-        dialog.connection.autoConnect = 1;
+        dialog.device.autoConnect = 1;
         QStringList captions;
         QTimer::singleShot(0, &dialog, [&] {
             QTabBar* bar = dialog.Tabs()->tabBar();
@@ -155,14 +178,15 @@ private slots:
             dialog.StabilizationPage()->peFrame()->SetInt(15);
             QTest::mouseClick(dialog.StabilizationPage()->ResetButton(), Qt::LeftButton);
             dialog.LogOutputBox()->setChecked(true);
-            dialog.ConnectionPage()->AutoConnectBox()->setChecked(false);
+            dialog.DevicePage()->AutoConnectBox()->setChecked(false);
             QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton);
         });
         QCOMPARE(dialog.RunDialog({}, CSettingDlg::kSettingsMode), int(CSettingDlg::kCancelled));
-        QCOMPARE(captions, (QStringList{"General", "Device", "Stabilization", "Maintenance"}));
+        QCOMPARE(captions,
+                 (QStringList{"General", "Device", "Execution", "Stabilization", "Maintenance"}));
         QCOMPARE(ReadAll("Application.ini"), before);
         QCOMPARE(dialog.outputLogFlag, 0);
-        QCOMPARE(dialog.connection.autoConnect, 1);
+        QCOMPARE(dialog.device.autoConnect, 1);
         QCOMPARE(dialog.windowTitle(), QString("Settings"));
         QCOMPARE(dialog.ConfirmButton()->text(), QString("OK"));
     }
@@ -224,6 +248,128 @@ private slots:
         });
         QCOMPARE(dialog.RunDialog({}, CSettingDlg::kSettingsMode), int(CSettingDlg::kCancelled));
         QVERIFY(shownUnchecked);
+    }
+
+    // The Execution page's boxes correct what is typed: above the maximum at
+    // once, an emptied box at once, below the minimum only when the focus
+    // leaves (the user may still be typing) -- but a value read before that
+    // is already clamped.
+    void ExecutionBoxesCorrectTyping() {
+        CExecSettingDlg page;
+        page.SetValues(SomeSettings());
+        struct Case {
+            const char* name;
+            CRangeEdit* box;
+            const char* typed;
+            const char* whileTyping;
+            int read;
+            const char* afterFocusOut;
+        };
+        const Case cases[] = {
+            {"threshold above the maximum", page.ThresholdBox(0), "1500", "1000", 1000, "1000"},
+            {"threshold emptied", page.ThresholdBox(1), "", "1", 1, "1"},
+            {"size below the minimum", page.SizeMinBox(0), "5", "5", 20, "20"},
+            {"recognition threshold may be 0", page.ThresholdBox(3), "0", "0", 0, "0"},
+        };
+        for (const Case& c : cases) {
+            // Typed over the selected old value, as a user does.
+            c.box->selectAll();
+            if (*c.typed == '\0') {
+                QTest::keyClick(c.box, Qt::Key_Backspace);
+            } else {
+                QTest::keyClicks(c.box, c.typed);
+            }
+            QVERIFY2(c.box->text() == c.whileTyping, c.name);
+            const DeviceSettings read = page.GetValues();
+            const int value = c.box == page.SizeMinBox(0)     ? read.ranges[0].min
+                              : c.box == page.ThresholdBox(0) ? read.thresholds[0]
+                              : c.box == page.ThresholdBox(1) ? read.thresholds[1]
+                                                              : read.thresholds[3];
+            QVERIFY2(value == c.read, c.name);
+            LoseFocus(c.box);
+            QVERIFY2(c.box->text() == c.afterFocusOut, c.name);
+        }
+        // A size minimum above its maximum passes as it is.
+        page.SizeMinBox(1)->SetInt(1000);
+        page.SizeMaxBox(1)->SetInt(30);
+        QCOMPARE(page.GetValues().ranges[1], CRange(1000, 30));
+        QCOMPARE(page.GetValues().yawCode, 2);
+        QCOMPARE(page.GetValues().rollCode, 1);
+    }
+
+    // With one resolution there is nothing to choose: the row goes and the
+    // check box moves up under "Camera angle". A stored value that no item
+    // has comes back unchanged rather than as the first item.
+    void DevicePageHidesASingleResolution() {
+        CCameraSettingDlg page;
+        page.show();
+        const std::vector<ResolutionItem> two = {{640, 480, 1}, {320, 240, 2}};
+        page.SetDeviceValues(two, DeviceValues{1, 2, 1});
+        page.layout()->activate();
+        QVERIFY(page.ResolutionList()->isVisible());
+        QCOMPARE(page.ResolutionList()->currentText(), QString("320x240"));
+        const int checkWithTwo = page.AutoConnectBox()->y();
+
+        page.SetDeviceValues({{640, 480, 1}}, DeviceValues{3, 1, 0});
+        page.layout()->activate();
+        QVERIFY(!page.ResolutionList()->isVisible());
+        QVERIFY(!page.ResolutionLabel()->isVisible());
+        QVERIFY(page.AutoConnectBox()->y() < checkWithTwo);
+        QVERIFY(page.AutoConnectBox()->y() > page.AngleList()->y());
+        const DeviceValues read = page.GetDeviceValues();
+        QCOMPARE(read.cameraAngle, 3);
+        QCOMPARE(read.cameraResolution, 1);
+        QCOMPARE(read.autoConnect, 0);
+
+        page.SetDeviceValues(two, DeviceValues{7, 0, 1});
+        QCOMPARE(page.GetDeviceValues().cameraAngle, 7);
+        QCOMPARE(page.GetDeviceValues().cameraResolution, 0);
+    }
+
+    // "Reset values" on the Execution page asks the owner; its answer is
+    // shown at once. Defaults that could not be read (all -1) fill every box
+    // with -1 and leave the angle lists as they were. OK hands back the
+    // page's values, Cancel the ones the owner set.
+    void ExecutionResetGoesThroughTheOwner() {
+        TempDir dir;
+        CSettingDlg dialog;
+        dialog.SetExecutionValues(SomeSettings());
+        int resets = 0;
+        connect(&dialog, &CSettingDlg::settingsResetRequested, &dialog, [&] {
+            ++resets;
+            dialog.SetExecutionValues(DeviceSettings{});
+        });
+        QStringList texts;
+        QString yaw;
+        QTimer::singleShot(0, &dialog, [&] {
+            dialog.Tabs()->setCurrentWidget(dialog.ExecutionPage());
+            QTest::mouseClick(dialog.ExecutionPage()->ResetButton(), Qt::LeftButton);
+            for (int i = 0; i < 5; ++i) {
+                texts << dialog.ExecutionPage()->ThresholdBox(i)->text();
+            }
+            for (int i = 0; i < 3; ++i) {
+                texts << dialog.ExecutionPage()->SizeMinBox(i)->text()
+                      << dialog.ExecutionPage()->SizeMaxBox(i)->text();
+            }
+            yaw = dialog.ExecutionPage()->YawList()->currentText();
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+        });
+        QCOMPARE(dialog.RunDialog({}, CSettingDlg::kSettingsMode), int(CSettingDlg::kCancelled));
+        QCOMPARE(resets, 1);
+        QCOMPARE(texts, QStringList(11, "-1"));
+        QCOMPARE(yaw, QString::fromUtf8("±90°"));
+        // The reset replaced the dialog's execution values; the owner sets
+        // them again before every run.
+        dialog.SetExecutionValues(SomeSettings());
+        QTimer::singleShot(0, &dialog, [&] {
+            dialog.ExecutionPage()->ThresholdBox(2)->SetInt(333);
+            dialog.ExecutionPage()->RollList()->SelectByData(0);
+            QTest::mouseClick(dialog.ConfirmButton(), Qt::LeftButton);
+        });
+        QCOMPARE(dialog.RunDialog({}, CSettingDlg::kSettingsMode), int(CSettingDlg::kConfirmed));
+        QCOMPARE(dialog.GetExecutionValues().thresholds[2], 333);
+        QCOMPARE(dialog.GetExecutionValues().thresholds[0], 500);
+        QCOMPARE(dialog.GetExecutionValues().rollCode, 0);
     }
 };
 
