@@ -145,7 +145,7 @@ bool Receiver::Drain(int pollResult) {
             const int lineErrors = lineErrors_.Poll(fd_) | (room > 0 ? 0 : kErrBufferFull);
             if (room > 0) {
                 s_.writeIndex += static_cast<int>(n);
-                arrived = true;
+                arrived = s_.writeIndex - s_.readIndex >= s_.wakeAt;
             }
             const std::uint8_t* b = s_.buffer.get();
             std::snprintf(s_.recvInfo, sizeof s_.recvInfo,

@@ -217,10 +217,18 @@ int com_wait_available(int needed, int timeout_ms) {
     // Every change of these is notified on dataArrived: the closing thread
     // (StopThread), the receive thread (a vanished port) and com_interrupt.
     const auto done = [&] { return s.interrupted || enough() || !s.running || !s.present; };
-    if (timeout_ms < 0) {
-        s.dataArrived.wait(guard, done);
-    } else if (timeout_ms > 0) {
-        s.dataArrived.wait_for(guard, std::chrono::milliseconds(timeout_ms), done);
+    if (timeout_ms != 0 && !done()) {
+        const int wanted = std::max(needed, 1);
+        s.wakeAt = s.waiters == 0 ? wanted : std::min(s.wakeAt, wanted);
+        ++s.waiters;
+        if (timeout_ms < 0) {
+            s.dataArrived.wait(guard, done);
+        } else {
+            s.dataArrived.wait_for(guard, std::chrono::milliseconds(timeout_ms), done);
+        }
+        if (--s.waiters == 0) {
+            s.wakeAt = 1;
+        }
     }
     if (s.interrupted) {
         return KYTO_WAIT_INTERRUPTED;

@@ -34,6 +34,12 @@ struct SerialState {
     std::unique_ptr<std::uint8_t[]> buffer;  // linear, never wraps
     int readIndex = 0;
     int writeIndex = 0;
+    // Threads in com_wait_available and the smallest count one of them asks
+    // for: the receive thread notifies only once that many bytes are there,
+    // so a waiter for a 76,800-byte image is not woken for every few hundred
+    // bytes the port delivers.
+    int waiters = 0;
+    int wakeAt = 1;
     const std::uint8_t* pendingData = nullptr;
     int pendingLength = 0;
     std::uint64_t sendsPosted = 0;

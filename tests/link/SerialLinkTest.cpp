@@ -182,6 +182,30 @@ TEST(SerialLink, VanishedPortIdlesUntilClosedAndAnotherOpenWorks) {
     EXPECT_EQ(link.WaitAvailable(6, 5000), 6);
 }
 
+// The receive thread wakes waiters only once the smallest count one of them
+// asked for is there: a waiter for one byte beside a waiter for a whole image
+// must still wake at the first byte, and the big one once its block is in.
+TEST(SerialLink, WaitersForDifferentCountsEachWakeWhenTheirCountArrives) {
+    PtyModule module;
+    CDeviceLink link;
+    ASSERT_TRUE(link.OpenLink(module.Path(), 921600));
+    constexpr int kBlock = 6000;
+    std::atomic<int> bigGot{-1};
+    std::thread big([&] { bigGot = link.WaitAvailable(kBlock, 20000); });
+    std::thread sender([&] { module.Send(Pattern(100)); });
+    const auto start = std::chrono::steady_clock::now();
+    const int small = link.WaitAvailable(1, 10000);
+    EXPECT_GE(small, 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "the one-byte waiter slept on";
+    sender.join();
+    EXPECT_EQ(bigGot.load(), -1) << "the block waiter woke before its block was there";
+    for (int i = 0; i < 59; ++i) {
+        module.Send(Pattern(100));
+    }
+    big.join();
+    EXPECT_EQ(bigGot.load(), kBlock);
+}
+
 // A wait, even one without a limit, ends as soon as the link can no longer
 // deliver: interrupted, closed, or its device gone. (Each wait here has a
 // long limit only so that a missing wake-up fails instead of hanging.)
