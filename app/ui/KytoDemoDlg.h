@@ -118,6 +118,10 @@ private:
     // "Delete all data": the question, then (from the wait dialog) the
     // reformat on the worker and the local store emptied.
     void OnDeleteAllData(bool fromWaitDialog);
+    // "Get Album Type" and "Set Album Type": the wait dialog, then (from it)
+    // the exchange on the worker and the box on failure.
+    void OnGetAlbumType(bool fromWaitDialog);
+    void OnSetAlbumType(bool fromWaitDialog, int type);
 
     // ---- Run modes and the wait dialog (KytoDemoRun.cpp) ---------------------
     bool OnWindowMessage(const CWindowMessage& message);
@@ -132,8 +136,8 @@ private:
     // Restarts the loop of the mode after a handler that stopped it.
     void RestartLoop();
     // Shows the wait dialog with `text`; `message` (0 none) is what the
-    // dialog posts back once shown.
-    void RunWaitDialog(int textId, int message);
+    // dialog posts back once shown, with `value`.
+    void RunWaitDialog(int textId, int message, std::int64_t value = 0);
     void CloseWaitDialog();
     void OnStartupCheck(bool fromWaitDialog);
     void OnShutdown();

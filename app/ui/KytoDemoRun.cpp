@@ -17,6 +17,7 @@
 #include "app/ui/ResultLogDlg.h"
 #include "app/ui/WindowMessages.h"
 #include "protocol/ResultCodes.h"
+#include "settings/ui/SettingDlg.h"
 #include "widgets/MessageBox.h"
 #include "widgets/WaitDlg.h"
 
@@ -57,7 +58,11 @@ void CKytoDemoDlg::Initialise() {
                 s.firmware = FirmwareVersionText(info);
             }
             int type = 0;
-            if (core.Device().GetAlbumType(type).Ok()) {
+            const DeviceReply albumType = core.Device().GetAlbumType(type);
+            if (albumType.result == kResultOk) {
+                album->SetAlbumType(type);
+            }
+            if (albumType.Ok()) {
                 s.albumTypeOk = true;
                 s.albumType = type;
             }
@@ -80,6 +85,9 @@ void CKytoDemoDlg::Initialise() {
                 BuildVersionHeader(ApplicationVersion().toStdString(), s.firmware));
             if (s.imageWidth > 0) {
                 mainPage_->SetFullImageWidth(s.imageWidth);
+            }
+            if (s.albumTypeOk) {
+                SettingDialog()->albumType = s.albumType;  // for the Maintenance page
             }
             mainPage_->UpdateUserList(s.users);
             frameLogger_.SetUserNames(s.users);
@@ -146,6 +154,16 @@ bool CKytoDemoDlg::OnWindowMessage(const CWindowMessage& message) {
                 OnDeleteAllData(true);
             }
             return true;
+        case UWM_GET_ALBUM_TYPE:
+            if (fromWait) {
+                OnGetAlbumType(true);
+            }
+            return true;
+        case UWM_SET_ALBUM_TYPE:
+            if (fromWait) {
+                OnSetAlbumType(true, static_cast<int>(message.Value()));
+            }
+            return true;
         case UWM_STARTUP_CHECK:
             OnStartupCheck(fromWait);
             return true;
@@ -168,10 +186,10 @@ bool CKytoDemoDlg::OnWindowMessage(const CWindowMessage& message) {
     }
 }
 
-void CKytoDemoDlg::RunWaitDialog(int textId, int message) {
+void CKytoDemoDlg::RunWaitDialog(int textId, int message, std::int64_t value) {
     ++waitDepth_;
     waitCloseRequested_ = false;
-    wait_->SetNotify(message, 0);
+    wait_->SetNotify(message, static_cast<qintptr>(value));
     wait_->SetTextId(textId);
     wait_->Run();
     --waitDepth_;

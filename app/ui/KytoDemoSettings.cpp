@@ -12,8 +12,10 @@
 #include "app/ui/KytoDemoDlg.h"
 #include "app/ui/MainOpeDlg.h"
 #include "app/ui/PortListThread.h"
+#include "protocol/ResultCodes.h"
 #include "settings/Settings.h"
 #include "settings/ui/CameraSettingDlg.h"
+#include "settings/ui/MaintenanceDlg.h"
 #include "settings/ui/SettingDlg.h"
 #include "widgets/MessageBox.h"
 #include "widgets/WaitDlg.h"
@@ -28,6 +30,12 @@ std::vector<ResolutionItem> ResolutionItems(const std::vector<Resolution>& list)
     return items;
 }
 
+// An album type exchange as the window sees it.
+struct AlbumTypeOutcome {
+    DeviceReply reply;
+    int type = 0;
+};
+
 // What the settings apply hands back to the window.
 struct ApplyOutcome {
     int result = -1;
@@ -41,6 +49,10 @@ CSettingDlg* CKytoDemoDlg::SettingDialog() {
         settingDlg_ = new CSettingDlg(this);
         connect(settingDlg_, &CSettingDlg::deleteAllDataRequested, this,
                 [this] { OnDeleteAllData(false); });
+        connect(settingDlg_, &CSettingDlg::getAlbumTypeRequested, this,
+                [this] { OnGetAlbumType(false); });
+        connect(settingDlg_, &CSettingDlg::setAlbumTypeRequested, this,
+                [this](int type) { OnSetAlbumType(false, type); });
         // "Reset values" of the Execution page: the module's defaults, shown
         // at once and sent only when the dialog is confirmed.
         connect(settingDlg_, &CSettingDlg::settingsResetRequested, this,
@@ -170,6 +182,64 @@ void CKytoDemoDlg::OnDeleteAllData(bool fromWaitDialog) {
                 MessageBox::Information(settingDlg_, tr("Delete completed."));  // 2090
             } else {
                 MessageBox::Warning(settingDlg_, tr("Failed to delete."));  // 2091
+            }
+        });
+}
+
+void CKytoDemoDlg::OnGetAlbumType(bool fromWaitDialog) {
+    if (!fromWaitDialog) {
+        RunWaitDialog(CWaitDlg::kPleaseWait, UWM_GET_ALBUM_TYPE);
+        return;
+    }
+    CAlbumMngr* album = &album_;
+    worker_.Post(
+        "Get Album Type",
+        [album](CJobContext& job) {
+            AlbumTypeOutcome o;
+            o.reply = job.Core().Device().GetAlbumType(o.type);
+            if (o.reply.result == kResultOk) {
+                album->SetAlbumType(o.type);
+            }
+            return o;
+        },
+        poster_.Get(),
+        [this](JobResult<AlbumTypeOutcome> done) {
+            CloseWaitDialog();
+            if (!done.Ran() || !done.value.reply.Ok()) {
+                MessageBox::Warning(settingDlg_, QStringLiteral("GetAlbumType: NG"));
+                return;
+            }
+            settingDlg_->albumType = done.value.type;
+            if (CMaintenanceDlg* page = settingDlg_->MaintenancePage()) {
+                page->ShowAlbumType(done.value.type);
+            }
+        });
+}
+
+void CKytoDemoDlg::OnSetAlbumType(bool fromWaitDialog, int type) {
+    if (!fromWaitDialog) {
+        RunWaitDialog(CWaitDlg::kPleaseWait, UWM_SET_ALBUM_TYPE, type);
+        return;
+    }
+    CAlbumMngr* album = &album_;
+    worker_.Post(
+        "Set Album Type",
+        [album, type](CJobContext& job) {
+            AlbumTypeOutcome o;
+            o.type = type;
+            o.reply = job.Core().Device().SetAlbumType(type);
+            if (o.reply.result == kResultOk) {
+                album->SetAlbumType(type);
+            }
+            return o;
+        },
+        poster_.Get(),
+        [this](JobResult<AlbumTypeOutcome> done) {
+            CloseWaitDialog();
+            // The page keeps showing the type read last: only Get Album Type
+            // tells what the module now has.
+            if (!done.Ran() || !done.value.reply.Ok()) {
+                MessageBox::Information(settingDlg_, QStringLiteral("SetAlbumType: NG"));
             }
         });
 }

@@ -1,9 +1,14 @@
-// The Maintenance page: the delete-all button and its caution text.
+// The Maintenance page: the delete-all button with its caution text, and the
+// album type.
 
 #include "settings/ui/MaintenanceDlg.h"
 
+#include <QButtonGroup>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 #include "widgets/ButtonFaces.h"
@@ -37,7 +42,53 @@ CMaintenanceDlg::CMaintenanceDlg(QWidget* parent) : QWidget(parent) {
     caution->setTextFormat(Qt::PlainText);
     caution->setObjectName("cautionText");
     layout->addWidget(caution);
+
+    auto* album = new QGroupBox(tr("Album type"), this);
+    auto* albumLayout = new QHBoxLayout(album);
+    albumLayout->setContentsMargins(16, 16, 16, 8);
+    albumLayout->setSpacing(8);
+    typeGroup_ = new QButtonGroup(this);
+    const char* const captions[3] = {"100-ID x 10-Data", "500-ID x 2-Data", "1000-ID x 1-Data"};
+    for (int type = 0; type < 3; ++type) {
+        types_[type] = new QRadioButton(tr(captions[type]), album);
+        types_[type]->setObjectName(QStringLiteral("albumType%1").arg(type));
+        typeGroup_->addButton(types_[type], type);
+        albumLayout->addWidget(types_[type]);
+    }
+    types_[0]->setChecked(true);
+    albumLayout->addSpacing(16);
+    setType_ = new QPushButton(tr("Set Album Type"), album);
+    setType_->setObjectName("setAlbumTypeButton");
+    getType_ = new QPushButton(tr("Get Album Type"), album);
+    getType_->setObjectName("getAlbumTypeButton");
+    albumLayout->addWidget(setType_);
+    albumLayout->addWidget(getType_);
+    albumLayout->addStretch(1);
+    layout->addWidget(album);
     layout->addStretch(1);
 
     connect(deleteAll_, &QAbstractButton::clicked, this, &CMaintenanceDlg::deleteAllDataRequested);
+    connect(getType_, &QAbstractButton::clicked, this, &CMaintenanceDlg::getAlbumTypeRequested);
+    connect(setType_, &QAbstractButton::clicked, this,
+            [this] { emit setAlbumTypeRequested(ChosenAlbumType()); });
+}
+
+void CMaintenanceDlg::ShowAlbumType(int type) {
+    if (type >= 0 && type < 3) {
+        types_[type]->setChecked(true);
+        return;
+    }
+    // An exclusive group never lets its last checked button go.
+    typeGroup_->setExclusive(false);
+    for (QRadioButton* b : types_) {
+        b->setChecked(false);
+    }
+    typeGroup_->setExclusive(true);
+}
+
+int CMaintenanceDlg::ChosenAlbumType() const {
+    if (types_[2]->isChecked()) {
+        return 2;
+    }
+    return types_[1]->isChecked() ? 1 : 0;
 }

@@ -88,6 +88,15 @@ void CSettingDlg::BuildSettingsTabs() {
     tabs_->addTab(maintenancePage_, tr("Maintenance"));
     connect(maintenancePage_, &CMaintenanceDlg::deleteAllDataRequested, this,
             &CSettingDlg::deleteAllDataRequested);
+    connect(maintenancePage_, &CMaintenanceDlg::getAlbumTypeRequested, this,
+            &CSettingDlg::getAlbumTypeRequested);
+    connect(maintenancePage_, &CMaintenanceDlg::setAlbumTypeRequested, this,
+            &CSettingDlg::setAlbumTypeRequested);
+    connect(tabs_, &QTabWidget::currentChanged, this, [this](int) {
+        if (tabs_->currentWidget() == maintenancePage_) {
+            maintenancePage_->ShowAlbumType(albumType);
+        }
+    });
     tabs_->setCurrentIndex(0);
 }
 

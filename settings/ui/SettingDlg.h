@@ -73,11 +73,16 @@ public:
     ConnectionValues connection;
     DeviceValues device;
     int outputLogFlag = 0;
+    // The album type the Maintenance page shows when its tab is selected
+    // (-1: not known).
+    int albumType = -1;
     int result = kCancelled;
 
 signals:
     // Relayed from the Maintenance page to the main window.
     void deleteAllDataRequested();
+    void getAlbumTypeRequested();
+    void setAlbumTypeRequested(int type);
     // Relayed from the Execution page's "Reset values".
     void settingsResetRequested();
 

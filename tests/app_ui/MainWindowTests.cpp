@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
@@ -696,6 +697,40 @@ private slots:
         QCOMPARE(texts, QStringList(7, "-1"));
         QCOMPARE(yaw, QString::fromUtf8("±90°"));
         QCOMPARE(sent_.Codes().size(), mark);
+        CloseAndFinish();
+    }
+
+    // The module's album type as the Maintenance page shows it: read at
+    // start, set to another type (the page keeps showing the type read
+    // last), and read again.
+    void AlbumTypeIsReadAtStartSetAndReadAgain() {
+        START_CONNECTED();
+        QList<QList<bool>> shown;
+        CWhenShown<CSettingDlg> answer([&](CSettingDlg* d) {
+            CMaintenanceDlg* page = d->MaintenancePage();
+            const auto state = [&] {
+                shown << QList<bool>{page->AlbumTypeButton(0)->isChecked(),
+                                     page->AlbumTypeButton(1)->isChecked(),
+                                     page->AlbumTypeButton(2)->isChecked()};
+            };
+            d->Tabs()->setCurrentWidget(page);
+            state();
+            page->AlbumTypeButton(1)->click();
+            page->SetAlbumTypeButton()->click();
+            d->Tabs()->setCurrentIndex(0);
+            d->Tabs()->setCurrentWidget(page);
+            state();
+            page->GetAlbumTypeButton()->click();
+            state();
+            d->CancelButton()->click();
+        });
+        Window().MainPage()->ExecutePage().SettingsButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(answer.Count(), 1, 20000);
+        QCOMPARE(shown, (QList<QList<bool>>{
+                            {true, false, false}, {true, false, false}, {false, true, false}}));
+        const std::vector<int> codes = sent_.Codes();
+        QCOMPARE(std::count(codes.begin(), codes.end(), int(kCmdSetAlbumType)), 1L);
+        QVERIFY2(MessageBox::Shown().isEmpty(), qPrintable(BoxTexts().join("|")));
         CloseAndFinish();
     }
 };

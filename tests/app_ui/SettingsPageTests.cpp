@@ -8,6 +8,9 @@
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -21,6 +24,7 @@
 #include "settings/Settings.h"
 #include "settings/ui/CameraSettingDlg.h"
 #include "settings/ui/ExecSettingDlg.h"
+#include "settings/ui/MaintenanceDlg.h"
 #include "settings/ui/QuellSettingDlg.h"
 #include "settings/ui/SettingDlg.h"
 #include "settings/ui/SpinButton.h"
@@ -370,6 +374,49 @@ private slots:
         QCOMPARE(dialog.GetExecutionValues().thresholds[2], 333);
         QCOMPARE(dialog.GetExecutionValues().thresholds[0], 500);
         QCOMPARE(dialog.GetExecutionValues().rollCode, 0);
+    }
+
+    // The album type buttons: ShowAlbumType checks exactly one, an unknown
+    // type none, and "Set Album Type" sends the checked type, 0 when none is.
+    // Selecting the Maintenance tab shows the type the dialog keeps.
+    void MaintenanceAlbumTypeButtons() {
+        TempDir dir;
+        CSettingDlg dialog;
+        dialog.albumType = 1;
+        QSignalSpy sets(&dialog, &CSettingDlg::setAlbumTypeRequested);
+        QSignalSpy gets(&dialog, &CSettingDlg::getAlbumTypeRequested);
+        QList<bool> shownOnTab;
+        QList<QList<bool>> checked;
+        QTimer::singleShot(0, &dialog, [&] {
+            CMaintenanceDlg* page = dialog.MaintenancePage();
+            const auto state = [page] {
+                return QList<bool>{page->AlbumTypeButton(0)->isChecked(),
+                                   page->AlbumTypeButton(1)->isChecked(),
+                                   page->AlbumTypeButton(2)->isChecked()};
+            };
+            dialog.Tabs()->setCurrentWidget(page);
+            shownOnTab = state();
+            for (int type : {0, 2, 7}) {
+                page->ShowAlbumType(type);
+                checked << state();
+                page->SetAlbumTypeButton()->click();
+            }
+            page->AlbumTypeButton(1)->click();
+            page->SetAlbumTypeButton()->click();
+            page->GetAlbumTypeButton()->click();
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+        });
+        dialog.RunDialog({}, CSettingDlg::kSettingsMode);
+        QCOMPARE(shownOnTab, (QList<bool>{false, true, false}));
+        QCOMPARE(checked, (QList<QList<bool>>{
+                              {true, false, false}, {false, false, true}, {false, false, false}}));
+        QCOMPARE(sets.count(), 4);
+        QList<int> types;
+        for (const QList<QVariant>& args : sets) {
+            types << args.at(0).toInt();
+        }
+        QCOMPARE(types, (QList<int>{0, 2, 0, 1}));
+        QCOMPARE(gets.count(), 1);
     }
 };
 
