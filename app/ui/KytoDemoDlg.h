@@ -37,6 +37,7 @@ class CAlbumMngr;
 class CAppCore;
 class CBanner;
 class CMainOpeDlg;
+class CPortReturnWatch;
 class CWaitDlg;
 class CSettingDlg;
 class CWindowMessage;
@@ -122,6 +123,14 @@ private:
     // the exchange on the worker and the box on failure.
     void OnGetAlbumType(bool fromWaitDialog);
     void OnSetAlbumType(bool fromWaitDialog, int type);
+    // Reconnecting without a restart: the settings dialog's confirm while
+    // not connected, or the offer when the vanished port is back. Connects
+    // behind the wait dialog, sends the stored device settings (and the
+    // dialog's changed ones), and updates the title.
+    void Reconnect(const std::string& port, int baud, bool applyDialogValues);
+    CPortReturnWatch* PortWatch();
+    void WatchForPortReturn();
+    void OnPortReturned(const QString& path);
 
     // ---- Run modes and the wait dialog (KytoDemoRun.cpp) ---------------------
     bool OnWindowMessage(const CWindowMessage& message);
@@ -165,7 +174,8 @@ private:
     QButtonGroup* tabs_ = nullptr;
     CBanner* banner_ = nullptr;
     CWaitDlg* wait_ = nullptr;
-    CSettingDlg* settingDlg_ = nullptr;  // made on first use, reused
+    CSettingDlg* settingDlg_ = nullptr;      // made on first use, reused
+    CPortReturnWatch* portWatch_ = nullptr;  // made on first use
 
     int runMode_ = kIdle;
     int savedRunMode_ = kIdle;

@@ -14,6 +14,7 @@
 #include "app/ui/AlbumQuestionsDlg.h"
 #include "app/ui/KytoDemoDlg.h"
 #include "app/ui/MainOpeDlg.h"
+#include "app/ui/PortReturnWatch.h"
 #include "app/ui/ResultLogDlg.h"
 #include "app/ui/WindowMessages.h"
 #include "protocol/ResultCodes.h"
@@ -86,6 +87,7 @@ void CKytoDemoDlg::Initialise() {
             if (s.imageWidth > 0) {
                 mainPage_->SetFullImageWidth(s.imageWidth);
             }
+            PortWatch()->Remember(portName_.toStdString());
             if (s.albumTypeOk) {
                 SettingDialog()->albumType = s.albumType;  // for the Maintenance page
             }
@@ -287,6 +289,7 @@ void CKytoDemoDlg::OnLiveImageEnded(const JobResult<LiveImageEnd>& end) {
     if (end.Ran() && end.value.reason == LiveImageEnd::kPortLost) {
         portLost_ = true;
         UpdateTitle(1);
+        WatchForPortReturn();
     }
 }
 
@@ -350,6 +353,7 @@ void CKytoDemoDlg::OnExecError(int status) {
     mainPage_->SetRunMode(runMode_);
     if (portLost_) {
         UpdateTitle(1);
+        WatchForPortReturn();
     }
 }
 

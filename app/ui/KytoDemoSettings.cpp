@@ -2,7 +2,10 @@
 // its settings mode, with the running loop stopped while it is shown, and
 // the requests its Maintenance page relays.
 
+#include <QApplication>
+
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "album/AlbumMngr.h"
@@ -12,6 +15,7 @@
 #include "app/ui/KytoDemoDlg.h"
 #include "app/ui/MainOpeDlg.h"
 #include "app/ui/PortListThread.h"
+#include "app/ui/PortReturnWatch.h"
 #include "protocol/ResultCodes.h"
 #include "settings/Settings.h"
 #include "settings/ui/CameraSettingDlg.h"
@@ -34,6 +38,16 @@ std::vector<ResolutionItem> ResolutionItems(const std::vector<Resolution>& list)
 struct AlbumTypeOutcome {
     DeviceReply reply;
     int type = 0;
+};
+
+// What a reconnection hands back to the window.
+struct ReconnectOutcome {
+    int result = -1;
+    int imageWidth = 0;
+    std::string port;
+    int baud = 0;
+    std::string model;
+    std::string firmware;
 };
 
 // What the settings apply hands back to the window.
@@ -76,6 +90,7 @@ void CKytoDemoDlg::OnSettings() {
         DeviceValues{status->cameraAngle, status->cameraResolution, status->autoConnect};
     dialog.SetExecutionValues(status->current);
     dialog.outputLogFlag = status->outputLogFlag;
+    dialog.offerConnection = !connected_;
     const int answer =
         dialog.RunDialog(ListPortEntries(status->portName), ResolutionItems(status->resolutions),
                          CSettingDlg::kSettingsMode);
@@ -98,12 +113,21 @@ void CKytoDemoDlg::OnSettings() {
             return 0;
         });
         frameLogger_.SetFileOutput(outputLog == 1);
-        // The device settings go to the module behind the wait dialog
-        // (OnApplySettings, when the dialog is shown).
-        RunWaitDialog(CWaitDlg::kPleaseWait, UWM_SETTINGS);
+        if (connected_) {
+            // The device settings go to the module behind the wait dialog
+            // (OnApplySettings, when the dialog is shown).
+            RunWaitDialog(CWaitDlg::kPleaseWait, UWM_SETTINGS);
+        } else {
+            // No module: connect again with the port and baud rate shown.
+            Reconnect(dialog.connection.portName, dialog.connection.baud, true);
+        }
     }
     if (runMode_ == kContinuous && connected_) {
         RestartLoop();
+    }
+    // A port that came back while the dialog was shown is offered now.
+    if (!connected_ && portLost_) {
+        WatchForPortReturn();
     }
 }
 
@@ -242,4 +266,94 @@ void CKytoDemoDlg::OnSetAlbumType(bool fromWaitDialog, int type) {
                 MessageBox::Information(settingDlg_, QStringLiteral("SetAlbumType: NG"));
             }
         });
+}
+
+CPortReturnWatch* CKytoDemoDlg::PortWatch() {
+    if (portWatch_ == nullptr) {
+        portWatch_ = new CPortReturnWatch(this);
+        connect(portWatch_, &CPortReturnWatch::Returned, this, &CKytoDemoDlg::OnPortReturned);
+    }
+    return portWatch_;
+}
+
+void CKytoDemoDlg::WatchForPortReturn() {
+    if (!closing_) {
+        PortWatch()->Arm();
+    }
+}
+
+void CKytoDemoDlg::OnPortReturned(const QString& path) {
+    if (closing_ || connected_) {
+        return;
+    }
+    // Behind a modal window (the settings dialog offers its own reconnect)
+    // the offer waits until that window has closed.
+    if (QApplication::activeModalWidget() != nullptr) {
+        return;
+    }
+    if (MessageBox::Question(this, tr("The device is back on %1.\nDo you want to connect to it "
+                                      "again?")
+                                       .arg(path)) != QMessageBox::Yes) {
+        return;
+    }
+    Reconnect(path.toStdString(), baud_, false);
+}
+
+void CKytoDemoDlg::Reconnect(const std::string& port, int baud, bool applyDialogValues) {
+    PortWatch()->Disarm();
+    const bool apply = applyDialogValues && settingDlg_ != nullptr;
+    const int angle = apply ? settingDlg_->device.cameraAngle : 0;
+    const int resolution = apply ? settingDlg_->device.cameraResolution : 0;
+    const DeviceSettings settings = apply ? settingDlg_->GetExecutionValues() : DeviceSettings{};
+    worker_.Post(
+        "Reconnect",
+        [port, baud, apply, angle, resolution, settings](CJobContext& job) {
+            ReconnectOutcome o;
+            CAppCore& core = job.Core();
+            o.result = core.ConnectDevice(port, baud);
+            if (o.result == 0) {
+                // As at start-up: the module may have been reset meanwhile.
+                core.ApplyStoredDeviceSettings();
+                if (apply) {
+                    o.result = core.ApplyChangedSettings(angle, settings, resolution);
+                }
+                int height = 0;
+                core.ImageSizeForResolution(o.imageWidth, height);
+            } else if (o.result != kResultCancelled) {
+                // Back to 9600 and the link closed, as the start-up loop does.
+                core.Disconnect();
+            }
+            o.port = core.portName;
+            o.baud = core.baudRate;
+            o.model = core.modelName;
+            o.firmware = FirmwareVersionText(core.version);
+            core.PublishStatus();
+            return o;
+        },
+        poster_.Get(),
+        [this](JobResult<ReconnectOutcome> done) {
+            const int result = done.Ran() ? done.value.result : -1;
+            CloseWaitDialog();
+            portName_ = QString::fromStdString(done.value.port);
+            baud_ = done.value.baud;
+            if (result == 0) {
+                portLost_ = false;
+                moduleSilent_ = false;
+                modelName_ = QString::fromStdString(done.value.model);
+                firmwareVersion_ = QString::fromStdString(done.value.firmware);
+                if (done.value.imageWidth > 0) {
+                    mainPage_->SetFullImageWidth(done.value.imageWidth);
+                }
+                PortWatch()->Remember(done.value.port);
+            } else {
+                MessageBox::Plain(
+                    this, QStringLiteral("Device is not responding.\nPlease verify connection."));
+            }
+            UpdateTitle(result == 0 ? 0 : 1);
+        });
+    // No message: the job's completion closes the dialog.
+    RunWaitDialog(CWaitDlg::kPleaseWait, 0);
+    if (!connected_ && portLost_) {
+        WatchForPortReturn();
+    }
 }

@@ -2,7 +2,10 @@
 
 #include "settings/ui/SettingDlg.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QTabWidget>
@@ -43,6 +46,39 @@ CSettingDlg::CSettingDlg(QWidget* parent) : COrgDialog(parent) {
             [this] { CloseWithResult(QDialog::Rejected); });
 }
 
+namespace {
+
+// Two pages of label/control rows shown one above the other: the rows of
+// both start their controls at the same place, and the gap between the
+// pages is that of one row group.
+void AlignAsOneGrid(QWidget* upper, QWidget* lower) {
+    auto* top = qobject_cast<QGridLayout*>(upper->layout());
+    auto* bottom = qobject_cast<QGridLayout*>(lower->layout());
+    if (top == nullptr || bottom == nullptr) {
+        return;
+    }
+    int labels = 0;
+    for (QGridLayout* grid : {top, bottom}) {
+        for (int row = 0; row < grid->rowCount(); ++row) {
+            if (QLayoutItem* item = grid->itemAtPosition(row, 0)) {
+                if (QWidget* w = item->widget()) {
+                    labels = std::max(labels, w->sizeHint().width());
+                }
+            }
+        }
+    }
+    top->setColumnMinimumWidth(0, labels);
+    bottom->setColumnMinimumWidth(0, labels);
+    QMargins m = top->contentsMargins();
+    m.setBottom(0);
+    top->setContentsMargins(m);
+    m = bottom->contentsMargins();
+    m.setTop(0);
+    bottom->setContentsMargins(m);
+}
+
+}  // namespace
+
 void CSettingDlg::DropPages() {
     // The tab widget owns every page of the settings mode.
     if (tabs_ != nullptr) {
@@ -76,7 +112,24 @@ void CSettingDlg::BuildSettingsTabs() {
 
     devicePage_ = new CCameraSettingDlg;
     devicePage_->SetDeviceValues(resolutions_, device);
-    tabs_->addTab(devicePage_, tr("Device"));
+    if (offerConnection) {
+        // Port and baud rate above the device values; the page's own
+        // "Connect on startup" is the device page's.
+        auto* both = new QWidget;
+        auto* bothLayout = new QVBoxLayout(both);
+        bothLayout->setContentsMargins(0, 0, 0, 0);
+        bothLayout->setSpacing(0);
+        connectionPage_ = new CConnectSettingDlg(true, both);
+        connectionPage_->SetConnectionValues(ports_, connection);
+        connectionPage_->SetAdvice(advice_);
+        connectionPage_->AutoConnectBox()->hide();
+        AlignAsOneGrid(connectionPage_, devicePage_);
+        bothLayout->addWidget(connectionPage_);
+        bothLayout->addWidget(devicePage_, 1);
+        tabs_->addTab(both, tr("Device"));
+    } else {
+        tabs_->addTab(devicePage_, tr("Device"));
+    }
     execPage_ = new CExecSettingDlg;
     execPage_->SetValues(execution_);
     tabs_->addTab(execPage_, tr("Execution"));
@@ -165,6 +218,11 @@ void CSettingDlg::done(int r) {
         if (mode_ == kConnectionMode && connectionPage_ != nullptr) {
             connection = connectionPage_->GetConnectionValues();
         } else if (tabs_ != nullptr) {
+            if (connectionPage_ != nullptr) {
+                const ConnectionValues chosen = connectionPage_->GetConnectionValues();
+                connection.portName = chosen.portName;
+                connection.baud = chosen.baud;
+            }
             device = devicePage_->GetDeviceValues();
             execution_ = execPage_->GetValues();
             outputLogFlag = logOutput_->isChecked() ? 1 : 0;

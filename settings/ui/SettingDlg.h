@@ -72,6 +72,10 @@ public:
     // execution values and the log flag.
     ConnectionValues connection;
     DeviceValues device;
+    // Settings mode without a module (the port vanished or an apply
+    // failed): the Device tab shows the port and the baud rate too, and
+    // confirming hands them back in `connection` to connect again.
+    bool offerConnection = false;
     int outputLogFlag = 0;
     // The album type the Maintenance page shows when its tab is selected
     // (-1: not known).

@@ -144,6 +144,8 @@ class MainWindowTests : public QObject {
     CSentCommands sent_;
     // Runs in the data folder before the program starts (files to spoil).
     std::function<void()> beforeStart_;
+    // The port stored for the start, when not the emulator's own path.
+    std::string storedPort_;
 
     // A data folder with the shipped files, the stored connection and the
     // given extra keys of its Application section; short waits and timeouts so a
@@ -185,7 +187,7 @@ class MainWindowTests : public QObject {
         if (QTest::currentTestFailed()) {
             return;
         }
-        PrepareFolder(emu_->PortPath(), 1, applicationKeys);
+        PrepareFolder(storedPort_.empty() ? emu_->PortPath() : storedPort_, 1, applicationKeys);
         if (beforeStart_) {
             beforeStart_();
         }
@@ -219,6 +221,7 @@ private slots:
 
     void cleanup() {
         beforeStart_ = nullptr;
+        storedPort_.clear();
         app_.reset();
         emu_.reset();
         dir_.reset();
@@ -732,6 +735,66 @@ private slots:
         QCOMPARE(std::count(codes.begin(), codes.end(), int(kCmdSetAlbumType)), 1L);
         QVERIFY2(MessageBox::Shown().isEmpty(), qPrintable(BoxTexts().join("|")));
         CloseAndFinish();
+    }
+
+    // The module's port vanishes during a continuous run and comes back at
+    // the same path (a new emulator making the same link). First the offer
+    // is declined and the settings dialog, not connected, connects again with
+    // the port it shows; the port vanishes once more, and this time the
+    // offer is taken. Each time detection runs again.
+    void AVanishedPortComesBackAndIsConnectedAgain() {
+        const std::filesystem::path linkDir =
+            std::filesystem::temp_directory_path() /
+            ("kyto-return-" + std::to_string(QCoreApplication::applicationPid()));
+        std::filesystem::remove_all(linkDir);
+        std::filesystem::create_directories(linkDir);
+        const std::string link = (linkDir / "module").string();
+        storedPort_ = link;
+        const std::vector<std::string> vanishing = {"--link", link, "--vanish-after", "40"};
+        START_CONNECTED(vanishing);
+        QSignalSpy shown(&Window(), &CKytoDemoDlg::FrameShown);
+        const auto loseThePort = [&](int boxes) {
+            Window().MainPage()->ExecutePage().ExecuteContinuousButton()->click();
+            QTRY_COMPARE_WITH_TIMEOUT(MessageBox::Shown().size(), qsizetype(boxes), 60000);
+            QCOMPARE(MessageBox::Shown().last().text, kNotResponding);
+            QTRY_VERIFY_WITH_TIMEOUT(Window().windowTitle().endsWith("Not connected."), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(!std::filesystem::exists(link), 10000);
+        };
+        const auto detectOnce = [&] {
+            const auto frames = shown.count();
+            Window().MainPage()->ExecutePage().ExecuteOnceButton()->click();
+            QTRY_VERIFY_WITH_TIMEOUT(shown.count() > frames, 20000);
+        };
+
+        loseThePort(1);
+        // Back, and the offer declined (an unanswered box says No).
+        StartEmulator(vanishing);
+        QTRY_COMPARE_WITH_TIMEOUT(MessageBox::Shown().size(), qsizetype(2), 10000);
+        QVERIFY(MessageBox::Shown().last().text.startsWith("The device is back on"));
+        QVERIFY(!Window().Connected());
+        QString portShown;
+        CWhenShown<CSettingDlg> confirm([&](CSettingDlg* d) {
+            if (d->ConnectionPage() != nullptr) {
+                portShown = d->ConnectionPage()->PortList()->currentText();
+            }
+            d->ConfirmButton()->click();
+        });
+        Window().MainPage()->ExecutePage().SettingsButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(confirm.Count(), 1, 20000);
+        QVERIFY2(portShown.startsWith(QString::fromStdString(link)), qPrintable(portShown));
+        QTRY_VERIFY_WITH_TIMEOUT(Window().Connected(), 20000);
+        QVERIFY(Window().windowTitle().contains(QString::fromStdString(link)));
+        detectOnce();
+
+        loseThePort(3);
+        MessageBox::SetNextAnswer(QMessageBox::Yes);
+        StartEmulator({"--link", link});
+        QTRY_VERIFY_WITH_TIMEOUT(Window().Connected(), 20000);
+        QCOMPARE(MessageBox::Shown().size(), qsizetype(4));
+        QVERIFY(MessageBox::Shown().last().text.startsWith("The device is back on"));
+        detectOnce();
+        CloseAndFinish();
+        std::filesystem::remove_all(linkDir);
     }
 };
 

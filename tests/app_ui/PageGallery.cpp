@@ -105,5 +105,16 @@ int main(int argc, char** argv) {
     });
     settings.RunDialog({{"/dev/ttyUSB0", "USB serial"}}, {{640, 480, 1}, {320, 240, 2}},
                        CSettingDlg::kSettingsMode);
+
+    // Without a module the Device tab also offers the port and baud rate.
+    settings.offerConnection = true;
+    QTimer::singleShot(0, &settings, [&] {
+        settings.Tabs()->setCurrentIndex(1);
+        settings.adjustSize();
+        ok = settings.grab().save(out + "/settings-device-not-connected.png") && ok;
+        settings.CancelButton()->click();
+    });
+    settings.RunDialog({{"/dev/ttyUSB0", "/dev/ttyUSB0  (usb-Kyto_A1-if00-port0)"}},
+                       {{640, 480, 1}, {320, 240, 2}}, CSettingDlg::kSettingsMode);
     return ok ? 0 : 1;
 }
