@@ -18,6 +18,7 @@
 #include "base/PortPermission.h"
 #include "link/DeviceLink.h"
 #include "protocol/FrameTrace.h"
+#include "protocol/LatencyBreakdown.h"
 
 namespace {
 constexpr int kConnectAttempts = 3;
@@ -33,8 +34,11 @@ int CliRegistry::RunChosen() {
     return kExitUsage;
 }
 
-int AttachTrace(const GlobalOptions& global, CAppCore& core) {
+int AttachTrace(const GlobalOptions& global, CAppCore& core, CExchangeClock* clock) {
     if (global.trace.empty()) {
+        if (clock != nullptr) {
+            core.Device().SetFrameObserver(clock);
+        }
         return kExitOk;
     }
     // Never destroyed before a core: every core is gone when main returns.
@@ -48,7 +52,12 @@ int AttachTrace(const GlobalOptions& global, CAppCore& core) {
         }
         open = true;
     }
-    core.Device().SetFrameObserver(&trace);
+    if (clock != nullptr) {
+        clock->SetNext(&trace);
+        core.Device().SetFrameObserver(clock);
+    } else {
+        core.Device().SetFrameObserver(&trace);
+    }
     return kExitOk;
 }
 

@@ -11,6 +11,7 @@
 #include "app/DeviceWorker.h"
 
 class CAppCore;
+class CExchangeClock;
 
 // Exit statuses of every command.
 enum ExitStatus : int {
@@ -67,9 +68,10 @@ int EnterDataFolder(const GlobalOptions& global);
 
 // With --trace, writes every frame the core's module link sends or receives
 // to the trace file as JSON lines from here on (the file lives as long as the
-// process, so it outlasts the core). kExitOk, or kExitFailed with the reason
-// on standard error.
-int AttachTrace(const GlobalOptions& global, CAppCore& core);
+// process, so it outlasts the core). With a clock, the clock watches the link
+// and hands every frame on to the trace. kExitOk, or kExitFailed with the
+// reason on standard error.
+int AttachTrace(const GlobalOptions& global, CAppCore& core, CExchangeClock* clock = nullptr);
 
 // Port and baud of the command line, else of Application.ini (the core must
 // have loaded its settings). kExitOk or kExitUsage.

@@ -15,6 +15,7 @@
 #include "cli/FrameJson.h"
 #include "logging/DebugLogFileOpe.h"
 #include "logging/LogFileOpe.h"
+#include "protocol/LatencyBreakdown.h"
 #include "protocol/ResultCodes.h"
 
 #ifdef KYTO_HAVE_SNAPSHOT
@@ -75,12 +76,14 @@ bool ParseFunctionList(const std::string& list, std::uint8_t flags[11], std::str
 // it on to the result logs.
 class CliFrameSink : public IFrameSink {
 public:
-    CliFrameSink(CDeviceWorker& worker, CFrameLogger& logger) : worker_(worker), logger_(logger) {}
+    CliFrameSink(CDeviceWorker& worker, CFrameLogger& logger, CExchangeClock& clock)
+        : worker_(worker), logger_(logger), clock_(clock) {}
 
     bool json = false;
     int targetFrames = 0;  // successful frames after which the run stops; 0 = no limit
     std::string snapshotDir;
     int fullImageWidth = 640;
+    int baud = 0;  // the line rate, for the wire times
 
     int successes = 0;
     bool outputFailed = false;
@@ -88,6 +91,14 @@ public:
 
     void OnFrame(const FramePacketPtr& packet) override {
         const FramePacket& p = *packet;
+        std::optional<LatencyBreakdown> timing;
+        if (const std::optional<ExchangeTimes> x = clock_.TakeDetection();
+            x && p.kind == FrameKind::kDetection) {
+            timing = BreakDown(*x, p.started, p.finished, baud);
+            timings_.push_back(
+                {std::chrono::duration<double, std::milli>(p.finished - p.started).count(),
+                 *timing});
+        }
         if (json) {
             JsonFrameInput in;
             in.frame = static_cast<int>(++frame_);
@@ -99,6 +110,7 @@ public:
             in.status = p.status;
             in.returnCode = p.responseCode;
             in.responseMs = p.responseTimeMs;
+            in.timing = timing;
             if (p.Succeeded()) {
                 in.imageWidth = p.image.ImageWidth();
                 in.imageHeight = p.image.ImageHeight();
@@ -139,6 +151,38 @@ public:
         }
     }
 
+    // "kyto: timing of N frames in ms (median / 95th percentile): ..." for
+    // standard error, or "" when no frame was timed.
+    std::string TimingSummary() const {
+        if (timings_.empty()) {
+            return {};
+        }
+        using Member = double (*)(const TimedFrame&);
+        static const std::pair<const char*, Member> kMembers[] = {
+            {"response", [](const TimedFrame& t) { return t.responseMs; }},
+            {"grid wait", [](const TimedFrame& t) { return t.b.gridWaitMs; }},
+            {"request wire", [](const TimedFrame& t) { return t.b.requestWireMs; }},
+            {"module", [](const TimedFrame& t) { return t.b.moduleMs; }},
+            {"response wire", [](const TimedFrame& t) { return t.b.responseWireMs; }},
+            {"host", [](const TimedFrame& t) { return t.b.hostMs; }},
+        };
+        std::string out = "kyto: timing of " + std::to_string(timings_.size()) +
+                          " frame(s) in ms (median / 95th percentile):";
+        const char* separator = " ";
+        for (const auto& [name, member] : kMembers) {
+            std::vector<double> values;
+            for (const TimedFrame& t : timings_) {
+                values.push_back(member(t));
+            }
+            const PercentileSummary s = Summarise(std::move(values));
+            char text[96];
+            std::snprintf(text, sizeof text, "%s%s %.1f / %.1f", separator, name, s.median, s.p95);
+            out += text;
+            separator = ", ";
+        }
+        return out + "\n";
+    }
+
     // Names of the registered users, for the Recognition lines and labels.
     void SetUserNames(std::vector<UserName> names) {
         userNames_ = names;
@@ -159,8 +203,15 @@ private:
     }
 #endif
 
+    struct TimedFrame {
+        double responseMs;
+        LatencyBreakdown b;
+    };
+
     CDeviceWorker& worker_;
     CFrameLogger& logger_;
+    CExchangeClock& clock_;
+    std::vector<TimedFrame> timings_;
     std::uint64_t frame_ = 0;
     std::vector<UserName> userNames_;
 };
@@ -189,9 +240,11 @@ int RunDetect(const GlobalOptions& global, const DetectOptions& options) {
     if (int status = EnterDataFolder(global); status != kExitOk) {
         return status;
     }
+    // Outlives the core, which keeps a pointer to it.
+    CExchangeClock clock;
     CAppCore core;
     core.LoadSettings();
-    if (int status = AttachTrace(global, core); status != kExitOk) {
+    if (int status = AttachTrace(global, core, &clock); status != kExitOk) {
         return status;
     }
     if (options.functions.empty()) {
@@ -236,7 +289,8 @@ int RunDetect(const GlobalOptions& global, const DetectOptions& options) {
     };
 
     CFrameLogger logger;
-    CliFrameSink sink(worker, logger);
+    CliFrameSink sink(worker, logger, clock);
+    sink.baud = baud;
     std::vector<UserName> names;
     for (const RegUserEntry& user : album.Store().ListUsers()) {
         names.push_back(UserName{user.id, user.name});
@@ -292,6 +346,9 @@ int RunDetect(const GlobalOptions& global, const DetectOptions& options) {
     }
     disconnect();
     logger.SetDebugLog(nullptr);
+    if (const std::string summary = sink.TimingSummary(); !summary.empty()) {
+        std::cerr << summary;
+    }
 
     const ExecutionEnd& end = run.value;
     if (end.reason == ExecutionEnd::kGaveUp) {

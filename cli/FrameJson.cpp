@@ -1,5 +1,7 @@
 #include "cli/FrameJson.h"
 
+#include <cmath>
+
 #include "protocol/RawDetectResult.h"
 
 using Json = nlohmann::ordered_json;
@@ -83,6 +85,15 @@ Json Face(const FaceResult& face, const std::uint8_t* f) {
 
 }  // namespace
 
+Json TimingToJson(const LatencyBreakdown& t) {
+    const auto us = [](double ms) { return std::round(ms * 1000.0) / 1000.0; };
+    return Json{{"grid_wait_ms", us(t.gridWaitMs)},
+                {"request_wire_ms", us(t.requestWireMs)},
+                {"module_ms", us(t.moduleMs)},
+                {"response_wire_ms", us(t.responseWireMs)},
+                {"host_ms", us(t.hostMs)}};
+}
+
 Json FrameToJson(const JsonFrameInput& in, const CFrameResult& result) {
     Json functions = Json::array();
     for (int i = 0; i < 11; ++i) {
@@ -103,6 +114,7 @@ Json FrameToJson(const JsonFrameInput& in, const CFrameResult& result) {
                 {"status", in.status},
                 {"return_code", in.returnCode},
                 {"response_ms", in.responseMs},
+                {"timing", in.timing ? TimingToJson(*in.timing) : Json(nullptr)},
                 {"functions", functions},
                 {"stabilization", in.stabilisation},
                 {"image", image},

@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
+#include "protocol/LatencyBreakdown.h"
 #include "protocol/ResultRecords.h"
 
 // Names of the eleven functions, in flag order, as the command line uses them.
@@ -22,7 +24,14 @@ struct JsonFrameInput {
     int responseMs = 0;
     int imageWidth = 0;  // 0: no image
     int imageHeight = 0;
+    // Where the response time went; none when no detection answer was read
+    // (a failed exchange, a resynchronisation).
+    std::optional<LatencyBreakdown> timing;
 };
+
+// {"grid_wait_ms", "request_wire_ms", "module_ms", "response_wire_ms", "host_ms"}
+// in microsecond steps.
+nlohmann::ordered_json TimingToJson(const LatencyBreakdown& timing);
 
 nlohmann::ordered_json FrameToJson(const JsonFrameInput& input, const CFrameResult& result);
 

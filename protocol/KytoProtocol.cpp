@@ -72,6 +72,9 @@ int CKytoProtocol::SendFrame(const std::uint8_t* bytes, int length, const std::s
         return kResultCancelled;
     }
     link_->Clear();
+    if (observer_ != nullptr) {
+        observer_->OnWriteStart(command);
+    }
     link_->Write(bytes, length);
     Report(1, command, length, bytes);
     // An interrupt during the write abandons the rest of the frame.

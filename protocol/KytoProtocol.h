@@ -14,6 +14,9 @@ public:
     virtual ~IFrameObserver() = default;
     virtual void OnFrame(int direction, const std::string& command, int length,
                          const std::uint8_t* bytes) = 0;
+    // Just before a command frame is handed to the link, after the quiet
+    // line: the link's wait for its send slot starts here.
+    virtual void OnWriteStart(const std::string& command) { (void)command; }
 };
 
 // Command and response framing over a CDeviceLink.

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -55,4 +56,70 @@ TEST(CliTrace, DetectWritesEveryExchangeAsJsonLines) {
         }
     }
     EXPECT_EQ(executes, 2);
+}
+
+namespace {
+
+// The answers to Execute in the trace, in order, with their lengths.
+std::vector<int> ExecuteAnswerLengths(const std::filesystem::path& trace) {
+    std::ifstream in(trace);
+    std::vector<int> lengths;
+    for (std::string text; std::getline(in, text);) {
+        const json row = json::parse(text);
+        if (row["direction"] == "receive" && row["command"] == "Execute") {
+            lengths.push_back(row["length"]);
+        }
+    }
+    return lengths;
+}
+
+}  // namespace
+
+// The emulator sends its answers at the line rate, so the wire times of the
+// breakdown are known: 10 bits a byte at the rate kyto switched to. The
+// members add up to response_ms (truncated) within 1 ms, and the run ends
+// with the median and 95th percentile on standard error.
+TEST(CliTrace, DetectTimingSplitsTheResponseTimeAtTheLineRate) {
+    TempDir dir;
+    CEmuProcess emu({"--seed", "5", "--people", "1"});
+    ASSERT_TRUE(emu.Start()) << emu.Error();
+    constexpr int kBaud = 921600;
+    KytoProcess kyto({"--data-dir", (dir.Path() / "data").string(), "--port", emu.PortPath(),
+                      "--baud", std::to_string(kBaud), "--trace", "trace.jsonl", "detect",
+                      "--functions", "face,age", "--frames", "3", "--image", "160x120", "--output",
+                      "json"});
+    ASSERT_EQ(kyto.Run(), 0) << kyto.Err();
+    const std::vector<int> answers = ExecuteAnswerLengths(dir.Path() / "trace.jsonl");
+    ASSERT_EQ(answers.size(), 3u);
+
+    std::istringstream out(kyto.Out());
+    std::size_t frame = 0;
+    for (std::string text; std::getline(out, text); ++frame) {
+        SCOPED_TRACE("frame " + std::to_string(frame + 1));
+        ASSERT_LT(frame, answers.size());
+        const json line = json::parse(text);
+        const json& timing = line["timing"];
+        ASSERT_TRUE(timing.is_object()) << text;
+        double sum = 0;
+        for (const char* member :
+             {"grid_wait_ms", "request_wire_ms", "module_ms", "response_wire_ms", "host_ms"}) {
+            ASSERT_TRUE(timing[member].is_number()) << member;
+            EXPECT_GE(timing[member].get<double>(), 0.0) << member;
+            sum += timing[member].get<double>();
+        }
+        const int responseMs = line["response_ms"];
+        EXPECT_GE(sum, responseMs - 0.01);
+        EXPECT_LT(sum, responseMs + 1.0);
+        // Execute is FE 03, a two-byte length and three bytes of flags.
+        EXPECT_NEAR(timing["request_wire_ms"].get<double>(), 7 * 10000.0 / kBaud, 0.002);
+        // Never more than the line rate allows; less only by the moment the
+        // host's thread took to wake after its write (loaded machines).
+        const double wire = answers[frame] * 10000.0 / kBaud;
+        EXPECT_LE(timing["response_wire_ms"].get<double>(), wire + 0.002);
+        EXPECT_GE(timing["response_wire_ms"].get<double>(), 0.9 * wire);
+    }
+    EXPECT_EQ(frame, 3u);
+    EXPECT_NE(kyto.Err().find("timing of 3 frame(s) in ms (median / 95th percentile): response "),
+              std::string::npos)
+        << kyto.Err();
 }
