@@ -15,14 +15,18 @@ const char* const kAngles[] = {"0°", "90°", "180°", "270°"};  // strings 150
 
 }  // namespace
 
+void FillCameraAngleList(COrgComboBox& list) {
+    for (int i = 0; i < 4; ++i) {
+        list.AddItem(QString::fromUtf8(kAngles[i]), i);
+    }
+}
+
 CCameraSettingDlg::CCameraSettingDlg(QWidget* parent) : QWidget(parent) {
     setObjectName("cameraSettingPage");
     auto* angleLabel = new QLabel(tr("Camera angle"), this);  // 1066
     angleList_ = new COrgComboBox(this);
     angleList_->setObjectName("cameraAngleList");
-    for (int i = 0; i < 4; ++i) {
-        angleList_->AddItem(QString::fromUtf8(kAngles[i]), i);
-    }
+    FillCameraAngleList(*angleList_);
     angleLabel->setBuddy(angleList_);
     angleList_->setAccessibleName(tr("Camera angle"));
 

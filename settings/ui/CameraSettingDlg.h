@@ -26,6 +26,10 @@ struct DeviceValues {
     int autoConnect = 0;
 };
 
+// Fills a list with the four camera angles, item data the angle code 0..3
+// (the connection page keeps one too, hidden).
+void FillCameraAngleList(COrgComboBox& list);
+
 class CCameraSettingDlg : public QWidget {
     Q_OBJECT
 public:

@@ -9,12 +9,12 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "settings/ui/CameraSettingDlg.h"
 #include "widgets/OrgComboBox.h"
 
 namespace {
 
 const int kBaudRates[] = {9600, 38400, 115200, 230400, 460800, 921600};  // strings 2050..2055
-const char* const kAngles[] = {"0°", "90°", "180°", "270°"};             // strings 1500..1503
 
 }  // namespace
 
@@ -60,9 +60,7 @@ CConnectSettingDlg::CConnectSettingDlg(bool connectionMode, QWidget* parent)
     angleLabel_ = new QLabel(tr("Camera angle"), this);
     angleList_ = new COrgComboBox(this);
     angleList_->setObjectName("cameraAngleList");
-    for (int i = 0; i < 4; ++i) {
-        angleList_->AddItem(QString::fromUtf8(kAngles[i]), i);
-    }
+    FillCameraAngleList(*angleList_);
     angleLabel_->setBuddy(angleList_);
     angleList_->setAccessibleName(tr("Camera angle"));
     // Kept so that the angle travels unchanged through the dialog.

@@ -4,24 +4,13 @@
 // Settings.ini hold exactly the groups sent before it.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
+#include <algorithm>
 #include <vector>
 
-#include "../protocol/ResponseFrame.h"
-#include "../protocol/ScriptedModule.h"
-#include "TempDir.h"
-#include "app/AppCore.h"
+#include "ScriptedCore.h"
 #include "protocol/CommandTable.h"
-#include "protocol/ResultCodes.h"
 
 namespace {
-
-using namespace std::chrono_literals;
-
-const std::vector<int> kAllCommands = {0x00, 0x01, 0x03, 0x04, 0x05, 0x07, 0x09, 0x0B,
-                                       0x0C, 0x0D, 0x10, 0x11, 0x12, 0x13, 0x15, 0x20,
-                                       0x21, 0x22, 0x30, 0x40, 0x42, 0x44, 0x45, 0xFF};
 
 std::vector<std::uint8_t> VersionAnswer() {
     std::vector<std::uint8_t> payload(19, 0);
@@ -44,34 +33,12 @@ DeviceSettings Stored() {
 }
 
 // A core connected to the scripted module, holding Stored(), angle 0 and
-// resolution 1, with its device folder in the temporary folder.
-struct Connected {
-    TempDir dir;
-    ScriptedModule module;
-    CAppCore core;
-
+// resolution 1.
+struct Connected : ScriptedCore {
     Connected() {
-        for (const char* name : {"CmdTimeout.ini", "ExecTimeOut.ini", "ImgTimeout.ini"}) {
-            dir.CopyShipped(name);
-        }
-        EXPECT_EQ(core.Device().Connect(module.Path(), 921600), kResultOk);
-        EXPECT_TRUE(module.WaitRequests(1, 5s));
-        module.Forget();
-        core.Device().SetSupportedCommands(kAllCommands);
-        core.deviceFolder = (std::filesystem::current_path() / "dev").string();
-        std::filesystem::create_directories(core.deviceFolder);
         core.current = Stored();
         core.cameraAngle = 0;
         core.cameraResolution = 1;
-    }
-    ~Connected() { core.Disconnect(); }
-
-    std::vector<int> Codes() {
-        std::vector<int> codes;
-        for (const auto& frame : module.Requests()) {
-            codes.push_back(frame.size() > 1 ? frame[1] : -1);
-        }
-        return codes;
     }
 };
 
