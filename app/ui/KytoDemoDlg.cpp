@@ -15,6 +15,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "album/ui/RegistDlg.h"
 #include "app/AppCore.h"
 #include "app/ui/Banner.h"
 #include "app/ui/MainOpeDlg.h"
@@ -63,18 +64,14 @@ CKytoDemoDlg::CKytoDemoDlg(CAppCore& core, CDeviceWorker& worker, CAlbumMngr& al
     executionSink_ = std::make_unique<CSinkChain>(frameLogger_, mainPage_->FrameSink());
     executionLoop_ = std::make_unique<CExecutionLoop>(mainPage_->Choices(), *executionSink_);
     liveSink_ = std::make_unique<CLatestFrameSlot>([this] {
-        // The Album page is not built yet: the window counts the live images
-        // so that the user sees the module is being watched.
+        // The newest live image goes to the Album page's preview.
         QMetaObject::invokeMethod(
             this,
             [this] {
                 if (auto* slot = static_cast<CLatestFrameSlot*>(liveSink_.get())) {
-                    if (slot->Take()) {
+                    if (FramePacketPtr packet = slot->Take()) {
                         ++liveImages_;
-                        albumLiveLabel_->setText(
-                            tr("The Album page is not part of this version yet.\n"
-                               "Live images from the module: %1")
-                                .arg(liveImages_));
+                        OnLiveImage(packet);
                     }
                 }
             },
@@ -139,15 +136,9 @@ void CKytoDemoDlg::BuildWindow() {
 
     pages_ = new QStackedWidget(this);
     mainPage_ = new CMainOpeDlg(core_, pages_);
-    albumPage_ = new QWidget(pages_);
-    albumPage_->setObjectName("albumPage");
-    auto* albumLayout = new QVBoxLayout(albumPage_);
-    albumLiveLabel_ = new QLabel(tr("The Album page is not part of this version yet."), albumPage_);
-    albumLiveLabel_->setTextFormat(Qt::PlainText);
-    albumLiveLabel_->setAlignment(Qt::AlignCenter);
-    albumLayout->addWidget(albumLiveLabel_);
+    BuildAlbumPage(pages_);
     pages_->addWidget(mainPage_);
-    pages_->addWidget(albumPage_);
+    pages_->addWidget(AlbumPage());
     pages_->setCurrentWidget(mainPage_);
 
     top->addLayout(tabRow, 0, 0, Qt::AlignLeft | Qt::AlignBottom);
@@ -158,6 +149,7 @@ void CKytoDemoDlg::BuildWindow() {
 
     // The pages' requests come as posted messages (OnWindowMessage).
     mainPage_->SetMessageTarget(this);
+    AttachIdSelect();
 
     wait_ = new CWaitDlg(this);
     wait_->setObjectName("waitDlg");
@@ -176,6 +168,10 @@ void CKytoDemoDlg::BuildWindow() {
         connect(shortcut, &QShortcut::activated, this,
                 [this, command] { RunAccelerator(command); });
     }
+}
+
+QWidget* CKytoDemoDlg::AlbumPage() const {
+    return RegistPage();
 }
 
 bool CKytoDemoDlg::MainTabSelected() const {
@@ -220,7 +216,7 @@ void CKytoDemoDlg::OnMainTab() {
 }
 
 void CKytoDemoDlg::OnAlbumTab() {
-    if (pages_->currentWidget() == albumPage_) {
+    if (pages_->currentWidget() == AlbumPage()) {
         return;
     }
     if (runMode_ == kOnce || runMode_ == kContinuous) {
@@ -232,7 +228,7 @@ void CKytoDemoDlg::OnAlbumTab() {
     if (connected_) {
         StartLiveImage();
     }
-    pages_->setCurrentWidget(albumPage_);
+    pages_->setCurrentWidget(AlbumPage());
 }
 
 void CKytoDemoDlg::UpdateTitle(int failed) {

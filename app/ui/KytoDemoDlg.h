@@ -21,9 +21,11 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/AlbumJobs.h"
 #include "app/DeviceWorker.h"
 #include "app/ExecutionLoop.h"
 #include "app/FrameLogger.h"
@@ -34,7 +36,11 @@
 #include "logging/DebugLogFileOpe.h"
 
 class CAlbumMngr;
+class CAlbumProgressDlg;
 class CAppCore;
+class CIDSelectDlg;
+class CNameInputDlg;
+class CRegistDlg;
 class CBanner;
 class CMainOpeDlg;
 class CPortReturnWatch;
@@ -80,7 +86,12 @@ public:
     void ShowExecError();
 
     CMainOpeDlg* MainPage() const { return mainPage_; }
-    QWidget* AlbumPage() const { return albumPage_; }
+    QWidget* AlbumPage() const;
+    CRegistDlg* RegistPage() const;
+    CAlbumJobs& AlbumJobs() const { return *albumJobs_; }
+    CNameInputDlg* NameDialog() const { return nameDlg_; }
+    CIDSelectDlg* IdSelectDialog() const { return idSelect_; }
+    CAlbumProgressDlg* ProgressDialog() const { return progress_; }
     CWaitDlg* WaitDialog() const { return wait_; }
     CStateBmpButton* MainTabButton() const { return mainTab_; }
     CStateBmpButton* AlbumTabButton() const { return albumTab_; }
@@ -152,6 +163,35 @@ private:
     void OnShutdown();
     void BeginClose();
 
+    // ---- The Album tab (KytoDemoAlbum.cpp) -----------------------------------
+    using AlbumPost = std::function<JobId(Poster, AlbumDone)>;
+    void BuildAlbumPage(QWidget* pages);
+    void AttachIdSelect();
+    void OnLiveImage(const FramePacketPtr& packet);
+    bool OnAlbumMessage(const CWindowMessage& message);
+    // The user list, the main page's names, the ID selection and the verify
+    // user from the album's published user list.
+    void RefreshAlbumLists();
+    void AfterAlbumChange();
+    void ShowPictures(int id, const std::optional<PictureList>& pictures);
+    // Stops the live image, runs the job behind the wait dialog (which
+    // posts `message` back once shown) and returns its result.
+    JobResult<AlbumJobResult> RunAlbumJob(int message, AlbumPost post);
+    void StartPendingAlbumJob(bool progressDialog);
+    void ResumeLiveImage();
+    void OnNameCheck();
+    void OnAlbumAddUser();
+    void OnAlbumChangeName();
+    void OnAlbumDeleteUsers();
+    void OnAlbumDeleteAll();
+    void OnAlbumRegister();
+    void OnAlbumSelect();
+    void OnAlbumMove(int direction);
+    void OnAlbumImageDelete(int request);
+    void OnAlbumFile(int request);
+    QString AskAlbumFile(bool open);
+    void RunAlbumFile(bool load, const QString& path);
+
     CAppCore& core_;
     CDeviceWorker& worker_;
     CAlbumMngr& album_;
@@ -166,8 +206,7 @@ private:
     std::unique_ptr<CLiveImageLoop> liveLoop_;
 
     CMainOpeDlg* mainPage_ = nullptr;
-    QWidget* albumPage_ = nullptr;
-    QLabel* albumLiveLabel_ = nullptr;
+    CRegistDlg* albumPage_ = nullptr;
     QStackedWidget* pages_ = nullptr;
     CStateBmpButton* mainTab_ = nullptr;   // 1043
     CStateBmpButton* albumTab_ = nullptr;  // 1044
@@ -196,6 +235,16 @@ private:
     bool closing_ = false;
     bool finished_ = false;
     int liveImages_ = 0;
+
+    // The Album tab (KytoDemoAlbum.cpp).
+    std::unique_ptr<CAlbumJobs> albumJobs_;
+    CNameInputDlg* nameDlg_ = nullptr;
+    CIDSelectDlg* idSelect_ = nullptr;
+    CAlbumProgressDlg* progress_ = nullptr;
+    int editedUserId_ = -1;
+    AlbumPost pendingAlbumJob_;  // started when its dialog is shown
+    JobId albumJob_ = 0;
+    JobResult<AlbumJobResult> albumJobResult_;
 
     QString modelName_;
     QString firmwareVersion_;

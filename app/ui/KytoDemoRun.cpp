@@ -93,6 +93,7 @@ void CKytoDemoDlg::Initialise() {
             }
             mainPage_->UpdateUserList(s.users);
             frameLogger_.SetUserNames(s.users);
+            AfterAlbumChange();
             PostWindowMessage(this, UWM_STARTUP_CHECK, this);
         });
 }
@@ -183,6 +184,13 @@ bool CKytoDemoDlg::OnWindowMessage(const CWindowMessage& message) {
         case UWM_VERIFY_ID:
             mainPage_->SetVerifyId(static_cast<int>(message.Value()));
             return true;
+        case UWM_ALBUM_USER:
+        case UWM_ALBUM_REGISTER:
+        case UWM_ALBUM_SELECT:
+        case UWM_ALBUM_MOVE:
+        case UWM_ALBUM_IMAGE_DELETE:
+        case UWM_ALBUM_FILE:
+            return OnAlbumMessage(message);
         default:
             return false;
     }
@@ -374,7 +382,12 @@ void CKytoDemoDlg::OnStartupCheck(bool fromWaitDialog) {
             CAlbumSync sync(device, *album);
             return sync.StartupCheck(*questions);
         },
-        poster_.Get(), [this](JobResult<CheckOutcome>) { CloseWaitDialog(); });
+        poster_.Get(),
+        [this](JobResult<CheckOutcome>) {
+            // The check may have rebuilt the store from the module.
+            AfterAlbumChange();
+            CloseWaitDialog();
+        });
 }
 
 void CKytoDemoDlg::BeginClose() {

@@ -202,6 +202,7 @@ void CKytoDemoDlg::OnDeleteAllData(bool fromWaitDialog) {
         [this](JobResult<Outcome> done) {
             const bool ok = done.Ran() && done.value.result == 0 && done.value.status == 0;
             CloseWaitDialog();
+            AfterAlbumChange();  // the Album page shows the emptied store
             if (ok) {
                 MessageBox::Information(settingDlg_, tr("Delete completed."));  // 2090
             } else {
