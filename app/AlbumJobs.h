@@ -51,6 +51,11 @@ struct AlbumJobResult {
     bool Ok() const { return result == 0 && status == 0; }
 };
 
+// The time a whole album area (816,032 bytes and its frame, either way)
+// spends on the wire at this baud rate, 10 bits a byte, in milliseconds:
+// what the progress of a save or load expects its transfer to take.
+int AlbumWireTimeMs(int baud);
+
 using AlbumDone = std::function<void(JobResult<AlbumJobResult>)>;
 // The module the jobs talk to, made on the worker from the core's device
 // manager (tests give a scripted one).

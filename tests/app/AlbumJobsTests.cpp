@@ -268,3 +268,12 @@ TEST_F(AlbumJobsTest, CancelMidTransferLeavesStoreFilesAndModuleAsTheyWere) {
         }
     }
 }
+
+// The bar's expected transfer time is the wire time of a whole album area:
+// at 921600 baud one percent of the bar's transfer half is 177 ms.
+TEST(AlbumWireTime, IsTheWholeAreaAtTenBitsAByte) {
+    EXPECT_EQ(AlbumWireTimeMs(921600), 8855);
+    EXPECT_EQ(AlbumWireTimeMs(9600), 850048);
+    EXPECT_LT(AlbumWireTimeMs(921600) / 50, 250);
+    EXPECT_EQ(AlbumWireTimeMs(0), 1);
+}

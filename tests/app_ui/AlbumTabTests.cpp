@@ -365,6 +365,17 @@ private slots:
         Shot(ids, "id-select");
         ids->hide();
 
+        // Open, keeping the current album first in a file that cannot be
+        // written: the Open stops there, the album in use stays.
+        MessageBox::SetNextAnswer(QMessageBox::Yes);
+        FileDialog::SetNextFileName(
+            QString::fromStdString((dir_->Path() / "no-such-folder" / "keep.kyl").string()));
+        FileDialog::SetNextFileName(QString::fromStdString((dir_->Path() / "other.kyl").string()));
+        Press("albumOpenButton", 2);
+        QVERIFY(BoxTexts().last().startsWith("Cannot save "));
+        QCOMPARE(FileDialog::Requests().size(), 1);  // no Open dialog
+        QCOMPARE(RowIds(Users()), (std::vector<int>{0, 2, 1}));
+
         // Two rows: Delete User takes both.
         Users().List()->clearSelection();
         Users().List()->SelectRow(0);
