@@ -161,6 +161,8 @@ class AlbumTabTests : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TempDir> dir_;
+    // The module's flash file, outside the data folder; removed after each test.
+    std::string flash_;
     std::unique_ptr<CEmuProcess> emu_;
     std::unique_ptr<CKytoDemoApp> app_;
     std::function<void()> beforeStart_;
@@ -277,6 +279,10 @@ private slots:
         FileDialog::SetTestMode(true);
     }
     void cleanup() {
+        if (!flash_.empty()) {
+            std::filesystem::remove(flash_);
+            flash_.clear();
+        }
         beforeStart_ = nullptr;
         app_.reset();
         emu_.reset();
@@ -406,9 +412,10 @@ private slots:
     void ConnectionCheckAsksWhenTheModuleChanged() {
         QFETCH(bool, preferApplication);
         const std::vector<std::uint8_t> moduleAlbum = AlbumImageFile(2);
-        const std::string flash = (std::filesystem::temp_directory_path() /
-                                   ("kyto-flash-check-" + std::to_string(getpid()) + ".kyb"))
-                                      .string();
+        flash_ = (std::filesystem::temp_directory_path() /
+                  ("kyto-flash-check-" + std::to_string(getpid()) + ".kyb"))
+                     .string();
+        const std::string& flash = flash_;
         WriteFile(flash, moduleAlbum);
         std::string kept;
         beforeStart_ = [&] {
@@ -427,6 +434,12 @@ private slots:
             QCOMPARE(FileBytes(flash), FileBytes(kDefaultAlbumFile));
             QCOMPARE(Users().List()->RowCount(), 0);
             QVERIFY(!std::filesystem::exists(kept));
+            // Write to FlashROM asks, then keeps the module's album here too.
+            std::filesystem::remove(kLocalAlbumFile);
+            MessageBox::SetNextAnswer(QMessageBox::Yes);
+            Press("albumFlashButton", 1);
+            QCOMPARE(BoxTexts().last(), QString("Write the current Album to FlashROM in Device?"));
+            QCOMPARE(FileBytes(kLocalAlbumFile), FileBytes(flash));
         } else {
             QCOMPARE(FileBytes(flash), moduleAlbum);
             QVERIFY(std::filesystem::exists(kept));
@@ -435,9 +448,9 @@ private slots:
             QCOMPARE(Users().List()->Text(1, 2), QString("     1"));
             QCOMPARE(FileBytes(kLocalAlbumFile), moduleAlbum);
         }
+        const qsizetype boxes = BoxTexts().size();
         CloseAndFinish();
-        QCOMPARE(BoxTexts().size(), 1);  // at exit both sides agree
-        std::filesystem::remove(flash);
+        QCOMPARE(BoxTexts().size(), boxes);  // at exit both sides agree
     }
 
     // At 9600 baud the module's album takes seconds to arrive; Cancel in
@@ -447,9 +460,10 @@ private slots:
         const std::vector<std::uint8_t> album = AlbumImageFile(2);
         // The module's flash and the local album agree, so the check at
         // connection has nothing to ask.
-        const std::string flash = (std::filesystem::temp_directory_path() /
-                                   ("kyto-flash-" + std::to_string(getpid()) + ".kyb"))
-                                      .string();
+        flash_ = (std::filesystem::temp_directory_path() /
+                  ("kyto-flash-" + std::to_string(getpid()) + ".kyb"))
+                     .string();
+        const std::string& flash = flash_;
         WriteFile(flash, album);
         beforeStart_ = [&album] { WriteFile(kLocalAlbumFile, album); };
         START_CONNECTED({"--people", "0", "--state", flash, "--exit-with-parent"}, 9600);
@@ -484,7 +498,6 @@ private slots:
         CloseAndFinish();
         QVERIFY2(MessageBox::Shown().isEmpty(), qPrintable(BoxTexts().join(" | ")));
         QCOMPARE(FileBytes(flash), album);
-        std::filesystem::remove(flash);
     }
 };
 
