@@ -42,12 +42,19 @@ constexpr int kErrBreak = 0x10;
 struct LineErrors {
     serial_icounter_struct last{};
     bool known = false;
+    bool unsupported = false;
 
     // Errors the driver counted since the last call; 0 where it keeps no
-    // counters (pseudo-terminals, some USB adapters).
+    // counters (pseudo-terminals, some USB adapters). A driver that has no
+    // counters is not asked again: the read path runs for every few hundred
+    // bytes.
     int Poll(int fd) {
+        if (unsupported) {
+            return 0;
+        }
         serial_icounter_struct now{};
         if (ioctl(fd, TIOCGICOUNT, &now) != 0) {
+            unsupported = errno == ENOTTY || errno == EINVAL;
             return 0;
         }
         int mask = 0;
@@ -123,12 +130,14 @@ private:
 bool Receiver::Drain(int pollResult) {
     for (int i = 0; i < kReadsPerDrain; ++i) {
         bool arrived = false;
+        bool emptied = false;
         {
             std::lock_guard<std::mutex> guard(s_.lock);
             const int room = kReceiveBufferSize - s_.writeIndex;
-            const ssize_t n = room > 0 ? read(fd_, s_.buffer.get() + s_.writeIndex,
-                                              static_cast<std::size_t>(std::min(room, kReadSize)))
-                                       : read(fd_, scratch_, sizeof scratch_);
+            const std::size_t asked =
+                room > 0 ? static_cast<std::size_t>(std::min(room, kReadSize)) : sizeof scratch_;
+            const ssize_t n =
+                read(fd_, room > 0 ? s_.buffer.get() + s_.writeIndex : scratch_, asked);
             if (n == 0) {
                 return false;
             }
@@ -142,6 +151,9 @@ bool Receiver::Drain(int pollResult) {
                 lastErrno_ = errno;
                 return false;
             }
+            // Less than asked for: the port held no more just now, and the
+            // next poll() says when there is (one read fewer per wake-up).
+            emptied = static_cast<std::size_t>(n) < asked;
             const int lineErrors = lineErrors_.Poll(fd_) | (room > 0 ? 0 : kErrBufferFull);
             if (room > 0) {
                 s_.writeIndex += static_cast<int>(n);
@@ -156,6 +168,9 @@ bool Receiver::Drain(int pollResult) {
         }
         if (arrived) {
             s_.dataArrived.notify_all();
+        }
+        if (emptied) {
+            break;
         }
     }
     return true;

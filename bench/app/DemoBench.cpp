@@ -34,6 +34,7 @@
 #include "app/ui/KytoDemoApp.h"
 #include "app/ui/KytoDemoDlg.h"
 #include "app/ui/MainOpeDlg.h"
+#include "app/ui/ResultLogDlg.h"
 #include "app/ui/WindowMessages.h"
 #include "app/ui/WindowPoster.h"
 #include "base/DataFolder.h"
@@ -42,6 +43,7 @@
 #include "protocol/CommandTable.h"
 #include "protocol/KytoProtocol.h"
 #include "widgets/MessageBox.h"
+#include "widgets/OrgRichEdit.h"
 #include "widgets/WaitDlg.h"
 
 namespace {
@@ -129,6 +131,22 @@ private:
     QTimer timer_;
     Clock::time_point next_;
     std::vector<double> lateness_;
+};
+
+// Paint events a widget gets (window thread).
+class CPaintCounter : public QObject {
+public:
+    explicit CPaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int Count() const { return count_; }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        count_ += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+
+private:
+    int count_ = 0;
 };
 
 void PrintLateness(const char* what, const std::vector<double>& lateness, double seconds) {
@@ -251,6 +269,8 @@ int main(int argc, char** argv) {
             }
             ++painted;
         });
+    CPaintCounter panelPaints(&window.MainPage()->ImagePanel());
+    CPaintCounter logPaints(window.MainPage()->ResultLog().TextControl()->viewport());
     QEventLoop loop;
     QTimer stopper;
     QObject::connect(&stopper, &QTimer::timeout, [&] {
@@ -271,6 +291,9 @@ int main(int argc, char** argv) {
     std::printf("  median %.3f ms, p99 %.3f ms, max %.3f ms; load average %.2f\n",
                 Percentile(latency, 0.5), Percentile(latency, 0.99), Percentile(latency, 1.0),
                 LoadAverage());
+    std::printf("  paints per painted frame: image panel %.2f, result log %.2f\n",
+                panelPaints.Count() / std::max(1.0, double(painted)),
+                logPaints.Count() / std::max(1.0, double(painted)));
 
     QEventLoop closing;
     QObject::connect(&app, &CKytoDemoApp::MainWindowFinished, &closing, &QEventLoop::quit);

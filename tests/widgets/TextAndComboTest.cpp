@@ -1,5 +1,7 @@
 // The log text box (plain-text insertion, the right-click rule) and the
 // drop-down list selected by item data.
+#include <QMouseEvent>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
@@ -94,6 +96,57 @@ private slots:
         QCOMPARE(formatAt(0).foreground().color(), QColor(Qt::red));
         QCOMPARE(formatAt(5).fontWeight(), int(QFont::Normal));
         QCOMPARE(formatAt(11).fontWeight(), int(QFont::Bold));
+    }
+
+    static QTextCursor CursorAt(COrgRichEdit& edit, int position) {
+        QTextCursor cursor(edit.document());
+        cursor.setPosition(position);
+        return cursor;
+    }
+
+    // A log that grows at the top: after every insertion the caret is at
+    // the top with nothing selected and the view shows the newest text, also
+    // when the user had scrolled away or selected something in between.
+    void prependingKeepsCaretAndViewAtTheTop() {
+        COrgRichEdit edit;
+        edit.resize(240, 120);
+        edit.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&edit));
+        for (int i = 0; i < 60; ++i) {
+            edit.InsertText(QStringLiteral("line %1\n").arg(i), 0);
+            QCOMPARE(edit.textCursor().position(), 0);
+            QVERIFY(!edit.textCursor().hasSelection());
+        }
+        QVERIFY(edit.toPlainText().startsWith("line 59\nline 58\n"));
+        QVERIFY(edit.verticalScrollBar()->maximum() > 20);
+
+        const struct {
+            const char* what;
+            int scroll;
+            int selectTo;
+        } cases[] = {{"scrolled down", 20, 0}, {"selection", 0, 10}, {"both", 30, 12}};
+        for (const auto& c : cases) {
+            if (c.selectTo > 0) {
+                // Dragged upwards with the mouse: the caret is back at the
+                // top, the selection below it.
+                QWidget* viewport = edit.viewport();
+                const QPoint from = edit.cursorRect(CursorAt(edit, c.selectTo)).center();
+                const QPoint to(1, 1);
+                QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+                QMouseEvent drag(QEvent::MouseMove, to, viewport->mapToGlobal(to), Qt::NoButton,
+                                 Qt::LeftButton, Qt::NoModifier);
+                QCoreApplication::sendEvent(viewport, &drag);
+                QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+                QVERIFY(edit.textCursor().hasSelection());
+                QCOMPARE(edit.textCursor().position(), 0);
+            }
+            edit.verticalScrollBar()->setValue(c.scroll);
+            edit.InsertText(QStringLiteral("%1\n").arg(c.what), 0);
+            QCOMPARE(edit.textCursor().position(), 0);
+            QVERIFY2(!edit.textCursor().hasSelection(), c.what);
+            QVERIFY2(edit.verticalScrollBar()->value() == 0, c.what);
+            QVERIFY(edit.toPlainText().startsWith(QStringLiteral("%1\n").arg(c.what)));
+        }
     }
 
     void deleteFromLast_data() {
