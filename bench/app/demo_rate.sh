@@ -44,7 +44,12 @@ find_demo() {  # find_demo RUNNER_PID
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 # Context switches of all its threads: every wake-up costs, so they say
 # whether a thread is woken for nothing.
-switches() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/ctxt_switches/ {s += $2} END {print s}'; }
+# Printed as tid:count pairs, so threads that end in between do not count.
+switches() {
+    for t in /proc/"$1"/task/*; do
+        awk -v t="${t##*/}" '/ctxt_switches/ {s += $2} END {printf "%s:%d,", t, s}' "$t/status" 2>/dev/null || true
+    done
+}
 # Execute requests the emulator has logged so far.
 frames() { grep -c -E "command 0x0[34] " "$work/emu.err" || true; }
 
@@ -85,7 +90,10 @@ import math, sys
 name, c0, c1, f0, f1, t0, t1, ticks, w0, w1 = sys.argv[1:]
 wall = float(t1) - float(t0)
 cpu = (int(c1) - int(c0)) / int(ticks) / wall * 100
-wakes = (int(w1) - int(w0)) / wall
+def per_thread(text):
+    return {k: int(v) for k, v in (p.split(":") for p in text.split(",") if p)}
+s0, s1 = per_thread(w0), per_thread(w1)
+wakes = sum(s1[t] - s0[t] for t in s1 if t in s0) / wall
 fps = (int(f1) - int(f0)) / wall
 # 3 people at seed 1: 3 bodies, up to 6 hands, 3 faces; image block 4 + 320*240.
 wire_ms = (7 + 6 + 4 + 8 * 9 + 39 * 3 + 4 + 320 * 240) * 10 / 921600 * 1000
