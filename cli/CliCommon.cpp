@@ -18,7 +18,6 @@
 #include "base/PortPermission.h"
 #include "link/DeviceLink.h"
 #include "protocol/FrameTrace.h"
-#include "protocol/LatencyBreakdown.h"
 
 namespace {
 constexpr int kConnectAttempts = 3;
@@ -34,11 +33,9 @@ int CliRegistry::RunChosen() {
     return kExitUsage;
 }
 
-int AttachTrace(const GlobalOptions& global, CAppCore& core, CExchangeClock* clock) {
+int OpenTrace(const GlobalOptions& global, IFrameObserver*& observer) {
+    observer = nullptr;
     if (global.trace.empty()) {
-        if (clock != nullptr) {
-            core.Device().SetFrameObserver(clock);
-        }
         return kExitOk;
     }
     // Never destroyed before a core: every core is gone when main returns.
@@ -52,13 +49,17 @@ int AttachTrace(const GlobalOptions& global, CAppCore& core, CExchangeClock* clo
         }
         open = true;
     }
-    if (clock != nullptr) {
-        clock->SetNext(&trace);
-        core.Device().SetFrameObserver(clock);
-    } else {
-        core.Device().SetFrameObserver(&trace);
-    }
+    observer = &trace;
     return kExitOk;
+}
+
+int AttachTrace(const GlobalOptions& global, CAppCore& core) {
+    IFrameObserver* trace = nullptr;
+    const int status = OpenTrace(global, trace);
+    if (trace != nullptr) {
+        core.Device().SetFrameObserver(trace);
+    }
+    return status;
 }
 
 int EnterDataFolder(const GlobalOptions& global) {

@@ -11,7 +11,7 @@
 #include "app/DeviceWorker.h"
 
 class CAppCore;
-class CExchangeClock;
+class IFrameObserver;
 
 // Exit statuses of every command.
 enum ExitStatus : int {
@@ -68,10 +68,12 @@ int EnterDataFolder(const GlobalOptions& global);
 
 // With --trace, writes every frame the core's module link sends or receives
 // to the trace file as JSON lines from here on (the file lives as long as the
-// process, so it outlasts the core). With a clock, the clock watches the link
-// and hands every frame on to the trace. kExitOk, or kExitFailed with the
-// reason on standard error.
-int AttachTrace(const GlobalOptions& global, CAppCore& core, CExchangeClock* clock = nullptr);
+// process, so it outlasts the core). kExitOk, or kExitFailed with the reason
+// on standard error.
+int AttachTrace(const GlobalOptions& global, CAppCore& core);
+// The trace file's observer for a command that chains observers of its own
+// (null without --trace); kExitOk or kExitFailed as AttachTrace.
+int OpenTrace(const GlobalOptions& global, IFrameObserver*& trace);
 
 // Port and baud of the command line, else of Application.ini (the core must
 // have loaded its settings). kExitOk or kExitUsage.

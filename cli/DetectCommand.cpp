@@ -1,6 +1,9 @@
 // kyto detect: detection frames on the device worker, printed as text or JSON.
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <future>
 #include <iostream>
 #include <optional>
@@ -15,6 +18,7 @@
 #include "cli/FrameJson.h"
 #include "logging/DebugLogFileOpe.h"
 #include "logging/LogFileOpe.h"
+#include "protocol/ExchangeRecording.h"
 #include "protocol/LatencyBreakdown.h"
 #include "protocol/ResultCodes.h"
 
@@ -34,6 +38,7 @@ struct DetectOptions {
     std::string output = "text";
     std::string log;
     std::string snapshotDir;
+    std::string record;  // recording of every exchange; empty none
 };
 
 // "body,face,age" or "all" to flags; false with a message on an unknown name.
@@ -237,15 +242,33 @@ int RunDetect(const GlobalOptions& global, const DetectOptions& options) {
         return kExitUsage;
     }
 #endif
+    std::string recordPath = options.record;
+    if (!recordPath.empty()) {
+        // The command moves into the data folder; the name is the caller's.
+        std::error_code ignored;
+        const auto absolute = std::filesystem::absolute(recordPath, ignored);
+        recordPath = absolute.empty() ? recordPath : absolute.string();
+    }
     if (int status = EnterDataFolder(global); status != kExitOk) {
         return status;
     }
-    // Outlives the core, which keeps a pointer to it.
+    // The observers outlive the core, which keeps a pointer to the first:
+    // clock, then recorder, then trace.
+    CExchangeRecorder recorder;
     CExchangeClock clock;
     CAppCore core;
     core.LoadSettings();
-    if (int status = AttachTrace(global, core, &clock); status != kExitOk) {
+    IFrameObserver* trace = nullptr;
+    if (int status = OpenTrace(global, trace); status != kExitOk) {
         return status;
+    }
+    recorder.SetNext(trace);
+    clock.SetNext(recordPath.empty() ? trace : &recorder);
+    core.Device().SetFrameObserver(&clock);
+    if (!recordPath.empty() && !recorder.Open(recordPath, core.Device().Link())) {
+        std::cerr << "kyto: cannot write the recording " << recordPath << ": "
+                  << std::strerror(errno) << "\n";
+        return kExitFailed;
     }
     if (options.functions.empty()) {
         std::copy(core.functionFlags, core.functionFlags + 11, choices.functionFlags);
@@ -349,6 +372,10 @@ int RunDetect(const GlobalOptions& global, const DetectOptions& options) {
     if (const std::string summary = sink.TimingSummary(); !summary.empty()) {
         std::cerr << summary;
     }
+    if (!recordPath.empty() && !recorder.Close()) {
+        std::cerr << "kyto: could not write the recording " << recordPath << "\n";
+        return kExitFailed;
+    }
 
     const ExecutionEnd& end = run.value;
     if (end.reason == ExecutionEnd::kGaveUp) {
@@ -410,6 +437,9 @@ void AddDetectCommand(CliRegistry& registry) {
         ->check(CLI::IsMember({"on", "off"}));
     command->add_option("--snapshot", options->snapshotDir,
                         "write a PNG picture of every successful frame into DIR");
+    command->add_option("--record", options->record,
+                        "write every exchange with the module (bytes both ways, times, line "
+                        "rate) to FILE, which kyto-emu --replay plays back");
     GlobalOptions& global = registry.Global();
     registry.Add(command, [&global, options] { return RunDetect(global, *options); });
 }

@@ -1,4 +1,5 @@
 #include "emulator/LineServer.h"
+#include "emulator/Replay.h"
 
 #include <sys/socket.h>
 
@@ -464,16 +465,17 @@ void CLineServer::StartNextCommand(Clock::time_point now) {
         Pending p = std::move(queue_.front());
         queue_.pop_front();
         const std::uint8_t code = p.command.code;
-        Response r = module_.Handle(p.command);
-        if (!module_.Note().empty()) {
-            Log(module_.Note());
+        Response r = replay_ != nullptr ? replay_->Handle(p.command) : module_.Handle(p.command);
+        if (const std::string& note = replay_ != nullptr ? replay_->Note() : module_.Note();
+            !note.empty()) {
+            Log(note);
         }
         if (!r.answer) {
             continue;
         }
         Log("command " + Hex(code) + " (" + std::to_string(p.command.payload.size()) +
             " bytes) -> " + Hex(r.code) + " with " + std::to_string(r.payload.size()) + " bytes");
-        out_.bytes = faults_.Apply(EncodeResponse(r.code, r.payload));
+        out_.bytes = faults_.Apply(r.raw.empty() ? EncodeResponse(r.code, r.payload) : r.raw);
         out_.hangUpWhenSent = hangUpDue_ && r.frame;
         if (out_.hangUpWhenSent) {
             hangUpDue_ = false;

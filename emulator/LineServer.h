@@ -26,6 +26,8 @@
 // does) and the pty never hangs up.
 namespace kyto::emu {
 
+class CReplay;
+
 struct LineOptions {
     bool lineTiming = true;
     std::string linkPath;    // symlink to the terminal end, made at open and removed at close
@@ -69,6 +71,8 @@ public:
 
     void Close();
     int LineRate() const { return rate_; }
+    // Commands are answered from a recording instead of by the module.
+    void SetReplay(CReplay* replay) { replay_ = replay; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -104,6 +108,7 @@ private:
     void Log(const std::string& text) const;
 
     CModule& module_;
+    CReplay* replay_ = nullptr;
     LineOptions line_;
     FaultOptions faultOptions_;
     CFaultInjector faults_;

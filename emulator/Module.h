@@ -87,6 +87,8 @@ struct Response {
     std::uint8_t code = kOk;
     std::vector<std::uint8_t> payload;
     bool frame = false;  // an Execute or ExecuteEx answer
+    // Sent as it is instead of the frame of code and payload (a replayed answer).
+    std::vector<std::uint8_t> raw;
 };
 
 // Registered-face similarity of the recognition and verify results.

@@ -41,6 +41,8 @@ const char* UsageText() {
            "  --disable HEX         answer this command code as unknown (repeatable)\n"
            "  --state FILE          flash memory: album restored at start, written by 0x22/0x30\n"
            "  --print-empty-album FILE  write the album block of an empty album and exit\n"
+           "  --replay FILE         answer every command with the answer a recording\n"
+           "                        (kyto detect --record) holds for it, in its order\n"
            "  --tcp-listen PORT     network adapter: serve a TCP host on 127.0.0.1:PORT\n"
            "                        instead of the pty (0 = any free port)\n"
            "  --tcp-connect PORT    network adapter: connect to a TCP host on 127.0.0.1:PORT\n"
@@ -95,6 +97,10 @@ bool ParseOptions(const std::vector<std::string>& args, EmulatorOptions& o, std:
             }
         } else if (a == "--state") {
             if (!value(o.module.stateFile)) {
+                return false;
+            }
+        } else if (a == "--replay") {
+            if (!value(o.replay)) {
                 return false;
             }
         } else if (a == "--print-empty-album") {

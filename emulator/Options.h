@@ -14,6 +14,7 @@ struct EmulatorOptions {
     LineOptions line;
     FaultOptions faults;
     std::string printEmptyAlbum;  // write an empty album block there and exit
+    std::string replay;           // a recording to answer from instead of the module
     bool help = false;
     bool exitWithParent = false;  // end when the process that started it ends
 };

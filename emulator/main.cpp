@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "emulator/Album.h"
 #include "emulator/LineServer.h"
 #include "emulator/Options.h"
+#include "emulator/Replay.h"
 #include "emulator/StateFile.h"
 
 namespace {
@@ -78,7 +80,17 @@ int main(int argc, char** argv) {
     sigaction(SIGHUP, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    std::unique_ptr<CReplay> replay;
+    if (!options.replay.empty()) {
+        replay = LoadReplay(options.replay, error);
+        if (!replay) {
+            std::fprintf(stderr, "kyto-emu: %s: %s\n", options.replay.c_str(), error.c_str());
+            return 1;
+        }
+    }
+
     CLineServer server(module, options.line, options.faults, options.module.seed);
+    server.SetReplay(replay.get());
     if (!server.Open(error)) {
         std::fprintf(stderr, "kyto-emu: %s\n", error.c_str());
         return 1;

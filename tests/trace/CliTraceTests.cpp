@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -122,4 +123,54 @@ TEST(CliTrace, DetectTimingSplitsTheResponseTimeAtTheLineRate) {
     EXPECT_NE(kyto.Err().find("timing of 3 frame(s) in ms (median / 95th percentile): response "),
               std::string::npos)
         << kyto.Err();
+}
+
+namespace {
+
+// The result text without the measured response times, which no replay can
+// repeat.
+std::string WithoutResponseTimes(const std::string& text) {
+    return std::regex_replace(text, std::regex("Response time:[0-9]+ms"), "Response time:ms");
+}
+
+}  // namespace
+
+// A run recorded against the emulator and replayed by kyto-emu --replay gives
+// the same result text; a recording that cannot be read stops the emulator.
+TEST(CliTrace, RecordedRunReplaysToTheSameResultText) {
+    TempDir dir;
+    const auto detect = [&dir](const std::string& port, const std::string& data,
+                               std::vector<std::string> extra) {
+        std::vector<std::string> args = {"--data-dir", (dir.Path() / data).string(),
+                                         "--port",     port,
+                                         "--baud",     "921600",
+                                         "detect",     "--functions",
+                                         "all",        "--frames",
+                                         "3",          "--image",
+                                         "160x120"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return KytoProcess(args);
+    };
+    std::string recorded;
+    {
+        CEmuProcess emu({"--no-line-timing", "--seed", "11", "--people", "2"});
+        ASSERT_TRUE(emu.Start()) << emu.Error();
+        KytoProcess kyto = detect(emu.PortPath(), "first", {"--record", "run.rec"});
+        ASSERT_EQ(kyto.Run(), 0) << kyto.Err();
+        recorded = kyto.Out();
+    }
+    ASSERT_TRUE(std::filesystem::exists(dir.Path() / "run.rec"));
+
+    CEmuProcess replay({"--no-line-timing", "--replay", (dir.Path() / "run.rec").string()});
+    ASSERT_TRUE(replay.Start()) << replay.Error();
+    // A fresh data folder: the replayed run asks the module what the first asked.
+    KytoProcess kyto = detect(replay.PortPath(), "second", {});
+    ASSERT_EQ(kyto.Run(), 0) << kyto.Err();
+    EXPECT_NE(recorded.find("Face count:"), std::string::npos) << recorded;
+    EXPECT_EQ(WithoutResponseTimes(kyto.Out()), WithoutResponseTimes(recorded));
+
+    std::ofstream(dir.Path() / "broken.rec") << "kyto-recording 9\n";
+    CEmuProcess broken({"--replay", (dir.Path() / "broken.rec").string()});
+    EXPECT_FALSE(broken.Start());
+    EXPECT_EQ(broken.ExitStatus(), 1);
 }
